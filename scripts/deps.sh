@@ -1,0 +1,22 @@
+# Installs the Debian packages a command needs when they are missing. Sourced by the
+# scripts in this folder; call need_packages with package names.
+need_packages() {
+    local missing=()
+    local p
+    for p in "$@"; do
+        if ! dpkg-query -W -f='${Status}' "$p" 2>/dev/null | grep -q 'install ok installed'; then
+            missing+=("$p")
+        fi
+    done
+    if [ ${#missing[@]} -gt 0 ]; then
+        echo "Installing missing packages: ${missing[*]}"
+        if [[ " ${missing[*]} " == *":i386"* ]] && ! dpkg --print-foreign-architectures | grep -qx i386; then
+            dpkg --add-architecture i386
+        fi
+        apt-get update -qq
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+    fi
+}
+
+BASE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+               libsndfile1-dev libebur128-dev)
