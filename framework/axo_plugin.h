@@ -97,6 +97,9 @@ protected:
 
 private:
     void ensure_config_list();
+    // The identifier that tags this plug-in's state: the factory's information string 0.
+    std::string own_identifier();
+    int apply_extension_record(axo_aux_i* stream);
 
     int tag_ = 0;
     axo_host_i* host_ = nullptr;
