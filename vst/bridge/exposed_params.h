@@ -1,0 +1,9 @@
+// Which plug-in parameters a VST host sees. A parameter is exposed when its kind is one a
+// host can present and the plug-in does not hide it; exposed parameters keep the plug-in's
+// order, so VST index k is the k-th exposed plug-in parameter.
+#pragma once
+
+class axo_plugin_i;
+
+bool is_exposed_param(axo_plugin_i* plugin, int index);
+int count_exposed_params(axo_plugin_i* plugin);
