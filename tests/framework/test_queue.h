@@ -1,0 +1,81 @@
+// An in-memory record queue for framework tests, with helpers that build records byte by
+// byte. push_raw stores bytes as they are, so a test can queue a record whose size field
+// disagrees with its real length.
+#pragma once
+
+#include <cstring>
+#include <deque>
+#include <vector>
+
+#include "framework/axo_aux_i.h"
+#include "framework/axo_codes.h"
+#include "framework/axo_records.h"
+
+using bytes = std::vector<unsigned char>;
+
+class test_queue : public axo_aux_i {
+public:
+    std::deque<bytes> records;
+
+    int read(int64_t* time_out, void* buffer, int* size_out) override {
+        if (records.empty()) return 0;
+        const bytes& r = records.front();
+        if (buffer != nullptr) std::memcpy(buffer, r.data(), r.size());
+        if (size_out != nullptr) *size_out = static_cast<int>(r.size());
+        if (time_out != nullptr) *time_out = r.size() >= 8 ? axo_get_i64(r.data()) : 0;
+        return 1;
+    }
+    int peek_header(void* header_out) override {
+        if (records.empty()) return 0;
+        if (header_out != nullptr) {
+            std::memset(header_out, 0, AXO_HEADER_SIZE);
+            const bytes& r = records.front();
+            std::memcpy(header_out, r.data(), r.size() < 20 ? r.size() : 20);
+        }
+        return 1;
+    }
+    int pop() override {
+        if (records.empty()) return 0;
+        records.pop_front();
+        return 1;
+    }
+    int write(const void* record) override {
+        const auto* p = static_cast<const unsigned char*>(record);
+        const int32_t size = axo_get_i32(p + AXO_HEADER_SIZE_FIELD);
+        if (size < AXO_HEADER_SIZE) return 0;
+        records.emplace_back(p, p + size);
+        return 1;
+    }
+    void push_raw(bytes record) { records.push_back(std::move(record)); }
+    int32_t front_type() const { return axo_get_i32(records.front().data() + AXO_HEADER_TYPE); }
+};
+
+// A record of `length` bytes whose header says `size` (the same unless a test lies).
+inline bytes make_record(int64_t time, int32_t type, int32_t length, int32_t size) {
+    bytes r(static_cast<size_t>(length), 0);
+    axo_put_header(r.data(), time, type, size);
+    return r;
+}
+inline bytes make_record(int64_t time, int32_t type, int32_t length) {
+    return make_record(time, type, length, length);
+}
+inline bytes real_record(int64_t time, int32_t index, float value, float extra_1 = 0.0f,
+                         float extra_2 = 0.0f) {
+    bytes r = make_record(time, AXO_REC_PARAM_REAL, AXO_SIZE_PARAM_REAL);
+    axo_put_i32(&r[AXO_PARAM_INDEX], index);
+    axo_put_f32(&r[AXO_PARAM_VALUE], value);
+    axo_put_f32(&r[AXO_PARAM_EXTRA_1], extra_1);
+    axo_put_f32(&r[AXO_PARAM_EXTRA_2], extra_2);
+    return r;
+}
+inline bytes bypass_record(int64_t time, int32_t on) {
+    bytes r = make_record(time, AXO_REC_BYPASS, AXO_SIZE_BYPASS);
+    axo_put_i32(&r[AXO_BYPASS_FLAG], on);
+    return r;
+}
+inline bytes identifier_record(const char* id) {
+    const int32_t n = static_cast<int32_t>(std::strlen(id));
+    bytes r = make_record(AXO_TIME_NOW, AXO_REC_IDENTIFIER, 21 + n);
+    std::memcpy(&r[AXO_IDENTIFIER_TEXT], id, static_cast<size_t>(n));
+    return r;
+}
