@@ -20,3 +20,7 @@ need_packages() {
 
 BASE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
                libsndfile1-dev libebur128-dev)
+
+# Cross compilers for the Windows DLLs and wine to run their tests; wine64 runs the 64-bit
+# programs, wine32 the 32-bit ones.
+WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)
