@@ -79,8 +79,10 @@ protected:
     virtual int register_param_key(axo_param* param, const char* key);
     // Called by save_state just before the end record; the base writes nothing.
     virtual int save_extra_state(axo_aux_i* stream);
-    // Applies the front record of a stream without removing it: 0 when the stream is empty
-    // or the type unknown, 1 for tempo and bypass records, 2 for the other known types.
+    // Applies the front record of a stream without removing it: 0 when the stream is empty,
+    // the type unknown or the record damaged (not applied), 1 for tempo and bypass records,
+    // 2 for the other known types. A begin record is the exception: the whole block through
+    // its end record is loaded and removed, so the caller must not pop after it.
     virtual int handle_event(axo_aux_i* stream);
     virtual void on_sample_rate_changed();
     virtual void on_tempo_changed();

@@ -14,7 +14,10 @@ public:
                 int output_stride, axo_aux_i* events, int frames) override;
 
     // Processes exactly frames frames and advances every pointer of both tables by frames
-    // times its stride. The base copies inputs to outputs (see the .cpp for the mapping).
+    // times its stride. The base passes audio through: input and output channel numbers
+    // advance together, each wrapping at its own count, so equal counts copy channel for
+    // channel, one input feeds every output and with one output the last input wins. With
+    // no inputs the outputs are cleared; with no outputs nothing is written.
     virtual int process_block(int64_t position, float** inputs, int input_stride,
                               float** outputs, int output_stride, int frames);
 };
