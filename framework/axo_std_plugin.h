@@ -18,6 +18,6 @@ public:
     // advance together, each wrapping at its own count, so equal counts copy channel for
     // channel, one input feeds every output and with one output the last input wins. With
     // no inputs the outputs are cleared; with no outputs nothing is written.
-    virtual int process_block(int64_t position, float** inputs, int input_stride,
-                              float** outputs, int output_stride, int frames);
+    virtual int process_block(int64_t position, float** inputs, int input_stride, float** outputs,
+                              int output_stride, int frames);
 };
