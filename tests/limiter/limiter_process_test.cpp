@@ -1,6 +1,9 @@
 // The signal path through the native interface, compared sample by sample with the model.
 #include <gtest/gtest.h>
 
+#include <algorithm>
+#include <functional>
+
 #include "framework/axo_codes.h"
 #include "framework/test_queue.h"
 #include "limiter/limitZ_dsp.h"
