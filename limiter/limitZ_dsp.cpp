@@ -22,11 +22,17 @@ struct control_row {
     float maximum;
     int curve;
 };
-constexpr control_row threshold_row = {"Threshold",    "thresh", 1.0f,
-                                       volume_minimum, 1.0f,     AXO_CURVE_SQUARE};
-constexpr control_row ceiling_row = {"Ceiling",      "ceiling", 1.0f,
-                                     volume_minimum, 1.0f,      AXO_CURVE_SQUARE};
-constexpr control_row release_row = {"Release", "rel1", 0.2f, 0.001f, 5.0f, AXO_CURVE_EXP};
+// clang-format off
+constexpr control_row control_rows[] = {
+    // name       key        value  minimum         maximum  curve
+    {"Threshold", "thresh",  1.0f,  volume_minimum, 1.0f,    AXO_CURVE_SQUARE},
+    {"Ceiling",   "ceiling", 1.0f,  volume_minimum, 1.0f,    AXO_CURVE_SQUARE},
+    {"Release",   "rel1",    0.2f,  0.001f,         5.0f,    AXO_CURVE_EXP},
+};
+// clang-format on
+constexpr const control_row& threshold_row = control_rows[0];
+constexpr const control_row& ceiling_row = control_rows[1];
+constexpr const control_row& release_row = control_rows[2];
 constexpr float control_step = 1.0f / 256.0f;
 constexpr float control_factor = 1.0f;
 
