@@ -301,4 +301,24 @@ TEST(LimiterProcess, StereoInputWithOneOutputWritesChannelZeroOnly) {
     for (float y : out[1]) ASSERT_EQ(y, SENTINEL);
 }
 
+// A host that passes no buffer for a channel the layout reads gets its block skipped: no
+// write anywhere, and the state carries on as if the call had not happened.
+TEST(LimiterProcess, MissingBuffersSkipTheBlockAndKeepTheState) {
+    const auto signal = noise(1000, 3.0f, 17);
+    const std::vector<float> head(signal.begin(), signal.begin() + 500);
+    const std::vector<float> rest(signal.begin() + 500, signal.end());
+    limiter_host host;
+    render(host.plugin.get(), head, head, {500});
+    guarded out(64);
+    float* no_input[2] = {const_cast<float*>(signal.data()), nullptr};
+    float* outs[2] = {out.data(), out.data()};
+    host.plugin->process(0, nullptr, 1, outs, 1, nullptr, 64);
+    host.plugin->process(0, no_input, 1, outs, 1, nullptr, 64);
+    for (size_t t = 0; t < out.size(); ++t) ASSERT_EQ(out[t], SENTINEL);
+    const auto after = render(host.plugin.get(), rest, rest, {500});
+    const auto expected = model_render(signal, signal, {});
+    EXPECT_TRUE(
+        same_bits(std::vector<float>(expected[0].begin() + 500, expected[0].end()), after[0]));
+}
+
 }  // namespace
