@@ -10,7 +10,9 @@ using EditorOpcodes = HostedEffectTest;
 int windowHandle;
 
 TEST_F(EditorOpcodes, WithoutAnEditorEveryEditorOpcodeAnswersZero) {
-    AEffect* r = record(make());
+    RecordingEffect& effect = make();
+    AEffect* r = record(effect);
+    effect.setEditor(nullptr);
     ERect* rect = nullptr;
     EXPECT_EQ(dispatch(r, effEditGetRect, 0, 0, &rect), 0);
     EXPECT_EQ(dispatch(r, effEditOpen, 0, 0, &windowHandle), 0);

@@ -156,26 +156,4 @@ TEST_F(EffectRecord, FlagSettersSetAndClearOnlyTheirOwnBit) {
     }
 }
 
-TEST_F(EffectRecord, RecordSettersStoreTheirValuesAndANullEditorDoesNotOfferAWindow) {
-    RecordingEffect& effect = make();
-    AEffect* r = record(effect);
-    effect.setUniqueID(0x5A4C494D);
-    effect.setNumInputs(2);
-    effect.setNumOutputs(1);
-    effect.setInitialDelay(64);
-    effect.setRealtimeQualities(3);
-    effect.setOfflineQualities(4);
-    effect.setEditor(nullptr);
-    EXPECT_EQ(r->uniqueID, 0x5A4C494D);
-    EXPECT_EQ(r->numInputs, 2);
-    EXPECT_EQ(r->numOutputs, 1);
-    EXPECT_EQ(r->initialDelay, 64);
-    EXPECT_EQ(r->realQualities, 3);
-    EXPECT_EQ(r->offQualities, 4);
-    EXPECT_EQ(r->flags & effFlagsHasEditor, 0);
-
-    effect.setEditor(new RecordingEditor(&effect));
-    EXPECT_EQ(r->flags & effFlagsHasEditor, effFlagsHasEditor);
-}
-
 }  // namespace
