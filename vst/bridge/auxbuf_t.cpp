@@ -14,12 +14,19 @@ constexpr size_t spare_count_limit = 256;
 }  // namespace
 
 auxbuf_t::~auxbuf_t() {
-    if (partner_ != nullptr && partner_->partner_ == this) partner_->partner_ = nullptr;
+    unlink();
 }
 
 void auxbuf_t::link(auxbuf_t& a, auxbuf_t& b) {
+    a.unlink();
+    b.unlink();
     a.partner_ = &b;
     b.partner_ = &a;
+}
+
+void auxbuf_t::unlink() {
+    if (partner_ != nullptr && partner_->partner_ == this) partner_->partner_ = nullptr;
+    partner_ = nullptr;
 }
 
 int auxbuf_t::read(int64_t* time_out, void* buffer, int* size_out) {

@@ -31,7 +31,7 @@ public:
     // record and for a header size below the header itself or above AUXBUF_MAX_RECORD.
     int write(const void* record) override;
 
-    // Makes a and b each other's partner.
+    // Makes a and b each other's partner; an earlier partner of either is let go.
     static void link(auxbuf_t& a, auxbuf_t& b);
 
     // Drops every queued record.
@@ -53,6 +53,8 @@ public:
 private:
     using record_t = std::vector<unsigned char>;
 
+    // Leaves the pipe: neither end refers to the other afterwards.
+    void unlink();
     // Queues a copy of size bytes, reusing the storage of a consumed record when one is kept.
     void append(const unsigned char* bytes, size_t size);
 
