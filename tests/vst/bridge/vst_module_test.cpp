@@ -22,7 +22,7 @@ const char* const entry_names[] = {"VSTPluginMain", "main", "MAIN", "_VSTPluginM
 struct effect_session {
     AEffect* e = nullptr;
     explicit effect_session(const module_loader& module) {
-        auto entry = reinterpret_cast<VstPluginEntryProc>(module.find("VSTPluginMain"));
+        auto entry = reinterpret_cast<VstPluginEntryProc>(module.symbol("VSTPluginMain"));
         if (entry != nullptr) e = entry(&test_host::callback);
     }
     ~effect_session() {
@@ -70,18 +70,18 @@ struct LimiterModule : ::testing::Test {
     module_loader module{ZANDOR_MODULE_PATH};
     void SetUp() override {
         test_host::reset();
-        ASSERT_TRUE(module.loaded());
+        ASSERT_TRUE(module.is_open());
     }
 };
 
 }  // namespace
 
 TEST_F(LimiterModule, ExportsTheVstEntryUnderFourNamesAndTheNativeEntry) {
-    void* entry = module.find("VSTPluginMain");
+    void* entry = module.symbol("VSTPluginMain");
     ASSERT_NE(entry, nullptr);
-    for (const char* name : entry_names) EXPECT_EQ(module.find(name), entry) << name;
-    EXPECT_NE(module.find("get_axoi"), nullptr);
-    EXPECT_EQ(module.find("axo_create_module_factory"), nullptr);
+    for (const char* name : entry_names) EXPECT_EQ(module.symbol(name), entry) << name;
+    EXPECT_NE(module.symbol("get_axoi"), nullptr);
+    EXPECT_EQ(module.symbol("axo_create_module_factory"), nullptr);
 }
 
 TEST_F(LimiterModule, AHostReportingVersionZeroGetsNothing) {
@@ -268,7 +268,7 @@ TEST_F(LimiterModule, ResultsDoNotDependOnTheHostsRoundingMode) {
 }
 
 TEST_F(LimiterModule, ClosingAnswersOne) {
-    auto entry = reinterpret_cast<VstPluginEntryProc>(module.find("main"));
+    auto entry = reinterpret_cast<VstPluginEntryProc>(module.symbol("main"));
     AEffect* e = entry(&test_host::callback);
     ASSERT_NE(e, nullptr);
     EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
@@ -276,7 +276,7 @@ TEST_F(LimiterModule, ClosingAnswersOne) {
 
 TEST(TestModule, TheWholeEntryRunsInRoundToNearest) {
     module_loader module(BRIDGE_TEST_MODULE_PATH);
-    ASSERT_TRUE(module.loaded());
+    ASSERT_TRUE(module.is_open());
     test_host::reset();
     for (int mode : {FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO}) {
         std::fesetround(mode);
