@@ -150,9 +150,10 @@ float vstdsp::getParameter(VstInt32 index) {
     }
     if (has_int_value(kind)) {
         if (kind == AXO_KIND_SWITCH) return plugin_->get_param_int(p) != 0 ? 1.0f : 0.0f;
-        if (kind == AXO_KIND_SELECT) {
-            result = static_cast<float>(plugin_->get_param_int(p)) /
-                     static_cast<float>(option_count(p) - 1);
+        // A selection of fewer than two options has no position to report but 0.
+        const int n = kind == AXO_KIND_SELECT ? option_count(p) : 0;
+        if (n > 1) {
+            result = static_cast<float>(plugin_->get_param_int(p)) / static_cast<float>(n - 1);
         }
     }
     return result > 1.0f ? 1.0f : result;

@@ -65,19 +65,19 @@ private:
 class int_param : public axo_param {
 public:
     int_param(axo_plugin* owner, const char* name, int kind, std::vector<const char*> options = {})
-        : axo_param(owner, name), options_(std::move(options)) {
+        : axo_param(owner, name), options(std::move(options)) {
         value_type_ = AXO_VALUE_INT;
         kind_ = kind;
     }
     void set_int(int v) override { value_ = v; }
     int get_int() override { return value_; }
     const char* get_option_text(int option) override {
-        return option >= 0 && option < static_cast<int>(options_.size()) ? options_[option]
-                                                                         : nullptr;
+        return option >= 0 && option < static_cast<int>(options.size()) ? options[option] : nullptr;
     }
 
+    std::vector<const char*> options;
+
 private:
-    std::vector<const char*> options_;
     int value_ = 0;
 };
 

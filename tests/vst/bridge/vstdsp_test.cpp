@@ -162,6 +162,8 @@ TEST_F(VstAdapter, SelectionSwitchAndIntegerParametersMapAsHostsExpect) {
     }
     f.plugin->mode.set_int(1);
     EXPECT_EQ(param_text(f, effGetParamDisplay, 1), "Two");
+    f.plugin->mode.options = {"Only"};  // a single option has no position but 0
+    EXPECT_EQ(e->getParameter(e, 1), 0.0f);
 
     e->setParameter(e, 2, 0.5f);
     EXPECT_EQ(f.plugin->toggle.get_int(), 1);
