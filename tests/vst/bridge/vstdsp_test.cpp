@@ -96,6 +96,7 @@ TEST_F(VstAdapter, RefusesPluginsItCannotServe) {
         o.configs = configs;
         EXPECT_TRUE(bridge_fixture(o).fx->construction_failed());
     }
+#if !defined(_WIN32)  // there the message is a modal box a test cannot dismiss
     bridge_options no_id;
     no_id.vstuid = 0;
     ::testing::internal::CaptureStderr();
@@ -103,6 +104,7 @@ TEST_F(VstAdapter, RefusesPluginsItCannotServe) {
     EXPECT_TRUE(f.fx->construction_failed());
     EXPECT_EQ(::testing::internal::GetCapturedStderr(),
               "AXOI for VST: AXOI factory should implement vstuid extension!\n");
+#endif
 }
 
 TEST_F(VstAdapter, EventInputsMakeAnInstrumentUnlessThePluginIsAnEffect) {
