@@ -1,0 +1,28 @@
+// Failures of the render tool, each carrying the exit status that a script can test.
+#pragma once
+
+#include <stdexcept>
+#include <string>
+
+// Exit statuses of zandor-render. 0 is success; the others tell a calling script which
+// side of the render failed without parsing the message.
+enum class exit_status : int {
+    ok = 0,
+    failure = 1,  // anything not covered below (an internal fault, a failed measurement)
+    usage = 2,    // an unknown option, a missing argument or a bad option value
+    input = 3,    // the input file is missing, unreadable or in a shape the tool refuses
+    plugin = 4,   // the module cannot be loaded, is not a VST 2 plug-in or refuses to start
+    output = 5,   // the output file (or a saved preset) cannot be written
+    preset = 6,   // a preset file is missing, damaged or made for another effect
+};
+
+// Thrown by every part of the tool; main prints what() as one line and exits with code().
+class render_error : public std::runtime_error {
+public:
+    render_error(exit_status code, const std::string& message)
+        : std::runtime_error(message), code_(code) {}
+    exit_status code() const { return code_; }
+
+private:
+    exit_status code_;
+};

@@ -1,0 +1,146 @@
+#include "render_job.h"
+
+#include <algorithm>
+#include <chrono>
+#include <vector>
+
+#include "progress_bar.h"
+
+namespace {
+
+// Input frames waiting for the output frames that the effect's delay makes them come out as;
+// the gain reduction meter compares each output frame with the input frame it came from.
+class input_history {
+public:
+    explicit input_history(int channels) : channels_(channels) {}
+
+    void push(const float* interleaved, int64_t frames) {
+        samples_.insert(samples_.end(), interleaved, interleaved + frames * channels_);
+    }
+    // The input frame with this index since the start, or null when it is not (or no longer)
+    // held: before the start, or a frame of the tail that follows the file.
+    const float* frame(int64_t index) const {
+        const int64_t offset = index - first_;
+        if (index < 0 || offset < 0 ||
+            (offset + 1) * channels_ > static_cast<int64_t>(samples_.size()))
+            return nullptr;
+        return samples_.data() + offset * channels_;
+    }
+    void forget_before(int64_t index) {
+        const int64_t drop =
+            std::min<int64_t>(index - first_, static_cast<int64_t>(samples_.size()) / channels_);
+        if (drop <= 0) return;
+        samples_.erase(samples_.begin(), samples_.begin() + drop * channels_);
+        first_ += drop;
+    }
+
+private:
+    int channels_;
+    int64_t first_ = 0;
+    std::vector<float> samples_;
+};
+
+}  // namespace
+
+render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer& out,
+                             const render_setup& setup) {
+    const auto started = std::chrono::steady_clock::now();
+    const audio_shape& shape = in.shape();
+    const int channels = shape.channels;
+    const int block = setup.block_frames;
+
+    level_meter input_meter(channels, shape.rate_hz);
+    level_meter output_meter(channels, shape.rate_hz);
+    gain_reduction_meter reduction(setup.reference_gain_db);
+    input_history history(channels);
+    progress_bar progress(shape.frames, shape.rate_hz);
+
+    std::vector<float> input_block(static_cast<size_t>(block * channels), 0.0f);
+    std::vector<float> output_block(static_cast<size_t>(block * channels), 0.0f);
+
+    render_figures figures;
+    // Some effects settle their delay only once they have processed audio, so it is read
+    // again after the first block; nothing is written before that.
+    int latency = plugin.latency_frames();
+    bool first_block = true;
+    int64_t skip = 0;        // output frames still to drop at the start
+    int64_t raw_frames = 0;  // frames the effect has produced
+    int64_t written = 0;
+    bool input_done = false;
+
+    // One block through the effect: `frames` frames of input_block (zeros once the file has
+    // ended) in, then as much of the output as belongs in the file written out.
+    auto run_block = [&](int64_t frames) {
+        for (int c = 0; c < plugin.inputs(); ++c) {
+            float* destination = plugin.input(c);
+            const int source = channels == 1 && c < 2 ? 0 : c;
+            for (int64_t f = 0; f < frames; ++f)
+                destination[f] = source < channels
+                                     ? input_block[static_cast<size_t>(f * channels + source)]
+                                     : 0.0f;
+        }
+        plugin.process(static_cast<int>(frames));
+        if (first_block) {
+            latency = plugin.latency_frames();
+            skip = setup.keep_latency ? 0 : latency;
+            first_block = false;
+        }
+        for (int c = 0; c < channels; ++c) {
+            const float* source = plugin.output(c);
+            for (int64_t f = 0; f < frames; ++f)
+                output_block[static_cast<size_t>(f * channels + c)] = source[f];
+        }
+        for (int64_t f = 0; f < frames; ++f) {
+            const float* input_frame = history.frame(raw_frames + f - latency);
+            if (input_frame != nullptr)
+                reduction.add(input_frame, &output_block[static_cast<size_t>(f * channels)],
+                              channels);
+        }
+        int64_t first_kept = std::min<int64_t>(skip, frames);
+        skip -= first_kept;
+        int64_t kept = frames - first_kept;
+        if (input_done) {
+            const int64_t wanted = figures.input_frames + (setup.keep_latency ? latency : 0);
+            kept = std::min(kept, wanted - written);
+        }
+        if (kept > 0) {
+            const float* start = &output_block[static_cast<size_t>(first_kept * channels)];
+            out.write(start, kept);
+            output_meter.add(start, kept);
+            written += kept;
+        }
+        raw_frames += frames;
+        history.forget_before(raw_frames - latency);
+    };
+
+    for (;;) {
+        const int64_t frames = in.read(input_block.data(), block);
+        if (frames <= 0) break;
+        input_meter.add(input_block.data(), frames);
+        history.push(input_block.data(), frames);
+        figures.input_frames += frames;
+        run_block(frames);
+        progress.update(figures.input_frames);
+    }
+    input_done = true;
+
+    // The tail: silence goes in until every frame that belongs in the output has come out.
+    std::fill(input_block.begin(), input_block.end(), 0.0f);
+    if (first_block) skip = setup.keep_latency ? 0 : latency;
+    const int64_t wanted = figures.input_frames + (setup.keep_latency ? latency : 0);
+    while (written < wanted) {
+        const int64_t frames = std::min<int64_t>(block, skip + (wanted - written));
+        run_block(frames);
+    }
+    progress.finish();
+
+    figures.input = input_meter.figures();
+    figures.output = output_meter.figures();
+    figures.largest_reduction_db = reduction.largest_db();
+    figures.average_reduction_db = reduction.average_db();
+    figures.output_frames = written;
+    figures.latency_frames = latency;
+    figures.wall_seconds =
+        std::chrono::duration<double>(std::chrono::steady_clock::now() - started).count();
+    return figures;
+}
