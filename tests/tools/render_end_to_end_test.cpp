@@ -1,0 +1,421 @@
+// zandor-render run as a user runs it, on files the tests write, hosting the built limiter
+// module (and a small test effect for host behaviour the limiter does not show).
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <sndfile.h>
+#include <sys/stat.h>
+#include <unistd.h>
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <sstream>
+#include <string>
+#include <vector>
+
+namespace {
+
+constexpr double pi = 3.14159265358979323846;
+// The limiter's gain where it does not limit: the mean of 64 unit gains in single precision.
+constexpr float unity = 0.99999988f;
+
+struct run_result {
+    int status;
+    std::string out;
+    std::string err;
+};
+
+struct audio {
+    int channels = 0;
+    int rate = 0;
+    int format = 0;
+    std::vector<float> samples;  // interleaved
+    size_t frames() const { return channels ? samples.size() / static_cast<size_t>(channels) : 0; }
+};
+
+std::string slurp(const std::string& path) {
+    std::ifstream f(path, std::ios::binary);
+    std::stringstream s;
+    s << f.rdbuf();
+    return s.str();
+}
+
+class RenderTool : public ::testing::Test {
+protected:
+    void SetUp() override {
+        char pattern[] = "/tmp/zandor-render-test-XXXXXX";
+        dir_ = mkdtemp(pattern);
+    }
+    void TearDown() override { std::system(("rm -rf '" + dir_ + "'").c_str()); }
+
+    std::string path(const std::string& name) const { return dir_ + "/" + name; }
+
+    run_result run(const std::vector<std::string>& args) {
+        std::string command = "'" ZANDOR_RENDER_TOOL "'";
+        for (const std::string& a : args) command += " '" + a + "'";
+        command += " >'" + path("stdout.txt") + "' 2>'" + path("stderr.txt") + "'";
+        const int raw = std::system(command.c_str());
+        run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(path("stdout.txt")),
+                     slurp(path("stderr.txt"))};
+        unlink(path("stdout.txt").c_str());
+        unlink(path("stderr.txt").c_str());
+        return r;
+    }
+
+    void write(const std::string& name, const audio& a) {
+        SF_INFO info{};
+        info.channels = a.channels;
+        info.samplerate = a.rate;
+        info.format = a.format ? a.format : SF_FORMAT_WAV | SF_FORMAT_FLOAT;
+        SNDFILE* f = sf_open(path(name).c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+        sf_writef_float(f, a.samples.data(), static_cast<sf_count_t>(a.frames()));
+        sf_close(f);
+    }
+
+    audio read(const std::string& name) {
+        SF_INFO info{};
+        SNDFILE* f = sf_open(path(name).c_str(), SFM_READ, &info);
+        audio a;
+        if (f == nullptr) return a;
+        a.channels = info.channels;
+        a.rate = info.samplerate;
+        a.format = info.format;
+        a.samples.resize(static_cast<size_t>(info.frames * info.channels));
+        sf_readf_float(f, a.samples.data(), info.frames);
+        sf_close(f);
+        return a;
+    }
+
+    // Everything in the test's folder, hidden files included: a temporary file left behind
+    // by a failed render starts with a dot.
+    std::vector<std::string> files() const {
+        std::vector<std::string> names;
+        DIR* d = opendir(dir_.c_str());
+        while (dirent* e = readdir(d)) {
+            const std::string name = e->d_name;
+            if (name != "." && name != "..") names.push_back(name);
+        }
+        closedir(d);
+        return names;
+    }
+
+    std::string dir_;
+};
+
+// A sine of `peak_db` with, when `burst_db` is given, a loud burst every quarter second.
+audio tone(int channels, int rate, double seconds, double peak_db, double burst_db = -200.0) {
+    audio a;
+    a.channels = channels;
+    a.rate = rate;
+    const size_t frames = static_cast<size_t>(seconds * rate);
+    const double amplitude = std::pow(10.0, peak_db / 20.0);
+    const double burst = std::pow(10.0, burst_db / 20.0);
+    for (size_t i = 0; i < frames; ++i) {
+        const double t = static_cast<double>(i) / rate;
+        double v = amplitude * std::sin(2 * pi * 997.0 * t);
+        if (std::fmod(t, 0.25) < 0.01) v += burst * std::sin(2 * pi * 60.0 * t);
+        for (int c = 0; c < channels; ++c) a.samples.push_back(static_cast<float>(c ? -v : v));
+    }
+    return a;
+}
+
+audio impulse(int frames, int at, float height) {
+    audio a;
+    a.channels = 2;
+    a.rate = 48000;
+    a.samples.assign(static_cast<size_t>(frames) * 2, 0.0f);
+    a.samples[static_cast<size_t>(at) * 2] = height;
+    a.samples[static_cast<size_t>(at) * 2 + 1] = -height;
+    return a;
+}
+
+// The number after "key": in the JSON section that starts at `section`.
+double json_value(const std::string& json, const std::string& section, const std::string& key) {
+    size_t at = json.find("\"" + section + "\"");
+    at = json.find("\"" + key + "\":", at);
+    if (at == std::string::npos) return NAN;
+    return std::strtod(json.c_str() + at + key.size() + 3, nullptr);
+}
+
+float largest_magnitude(const audio& a) {
+    float m = 0.0f;
+    for (float v : a.samples) m = std::max(m, std::fabs(v));
+    return m;
+}
+
+TEST_F(RenderTool, EveryRateAndLayoutKeepsItsShapeAndStaysUnderTheCeiling) {
+    const float ceiling = static_cast<float>(std::pow(10.0, -1.0 / 20.0));
+    for (int rate : {44100, 48000, 96000}) {
+        for (int channels : {1, 2}) {
+            SCOPED_TRACE(std::to_string(rate) + " Hz, " + std::to_string(channels) + " channel(s)");
+            audio in = tone(channels, rate, 1.5, -12.0, -1.0);
+            in.format = SF_FORMAT_WAV | (channels == 1 ? SF_FORMAT_PCM_16 : SF_FORMAT_FLOAT);
+            write("in.wav", in);
+            const run_result r =
+                run({path("in.wav"), path("out.wav"), "--threshold", "-6dB", "--ceiling", "-1dB"});
+            ASSERT_EQ(r.status, 0) << r.err;
+            EXPECT_EQ(r.err, "");
+            const audio out = read("out.wav");
+            EXPECT_EQ(out.channels, channels);
+            EXPECT_EQ(out.rate, rate);
+            EXPECT_EQ(out.format, in.format);
+            EXPECT_EQ(out.frames(), in.frames());
+            EXPECT_LE(largest_magnitude(out), ceiling * 0.99999982f + 1.0f / 32768);
+            EXPECT_GT(largest_magnitude(out), ceiling * 0.9f);
+        }
+    }
+}
+
+TEST_F(RenderTool, AMonoFileIsLimitedAsACentredStereoOneWouldBe) {
+    audio mono = tone(1, 48000, 1.0, -10.0, 0.0);
+    audio stereo = mono;
+    stereo.channels = 2;
+    stereo.samples.clear();
+    for (float v : mono.samples) stereo.samples.insert(stereo.samples.end(), {v, v});
+    write("mono.wav", mono);
+    write("stereo.wav", stereo);
+    ASSERT_EQ(run({path("mono.wav"), path("mono-out.wav"), "--threshold", "-9dB"}).status, 0);
+    ASSERT_EQ(run({path("stereo.wav"), path("stereo-out.wav"), "--threshold", "-9dB"}).status, 0);
+    const audio m = read("mono-out.wav");
+    const audio s = read("stereo-out.wav");
+    ASSERT_EQ(m.frames(), s.frames());
+    for (size_t i = 0; i < m.frames(); ++i) ASSERT_EQ(m.samples[i], s.samples[2 * i]) << i;
+}
+
+TEST_F(RenderTool, AnImpulseComesOutAtTheFrameItWentIn) {
+    write("in.wav", impulse(4000, 1000, 0.5f));
+    ASSERT_EQ(run({path("in.wav"), path("out.wav")}).status, 0);
+    const audio out = read("out.wav");
+    ASSERT_EQ(out.frames(), 4000u);
+    EXPECT_FLOAT_EQ(out.samples[2000], 0.5f * unity);
+    EXPECT_FLOAT_EQ(out.samples[2001], -0.5f * unity);
+    for (size_t i = 0; i < out.samples.size(); ++i) {
+        if (i != 2000 && i != 2001) {
+            ASSERT_LT(std::fabs(out.samples[i]), 1e-6f) << i;
+        }
+    }
+
+    // Any block size gives the same file.
+    for (const char* block : {"1", "7", "64", "4096"}) {
+        ASSERT_EQ(run({path("in.wav"), path("blocks.wav"), "--block-size", block}).status, 0);
+        EXPECT_EQ(read("blocks.wav").samples, out.samples) << block;
+    }
+
+    ASSERT_EQ(run({path("in.wav"), path("kept.wav"), "--keep-latency"}).status, 0);
+    const audio kept = read("kept.wav");
+    ASSERT_EQ(kept.frames(), 4064u);
+    EXPECT_FLOAT_EQ(kept.samples[2 * 1064], 0.5f * unity);
+}
+
+TEST_F(RenderTool, FilesShorterThanTheDelayAndEmptyFilesComeOutWhole) {
+    audio tiny;
+    tiny.channels = 2;
+    tiny.rate = 44100;
+    for (int i = 0; i < 10; ++i) tiny.samples.insert(tiny.samples.end(), {0.01f * i, -0.02f * i});
+    write("tiny.wav", tiny);
+    ASSERT_EQ(run({path("tiny.wav"), path("tiny-out.wav")}).status, 0);
+    const audio out = read("tiny-out.wav");
+    ASSERT_EQ(out.frames(), 10u);
+    for (size_t i = 0; i < out.samples.size(); ++i)
+        EXPECT_NEAR(out.samples[i], tiny.samples[i] * unity, 1e-7) << i;
+
+    audio empty;
+    empty.channels = 1;
+    empty.rate = 44100;
+    write("empty.wav", empty);
+    const run_result r = run({path("empty.wav"), path("empty-out.wav"), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("empty-out.wav").frames(), 0u);
+    EXPECT_NE(r.out.find("\"integrated_lufs\": null"), std::string::npos);
+}
+
+TEST_F(RenderTool, ALongFileIsAlignedToItsLastFrameWithoutAProgressBarInAPipe) {
+    const audio in = tone(2, 48000, 150.0, -12.0);
+    write("long.wav", in);
+    const run_result r = run({path("long.wav"), path("long-out.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    const audio out = read("long-out.wav");
+    ASSERT_EQ(out.frames(), in.frames());
+    for (size_t i : {size_t{1000}, in.samples.size() / 2, in.samples.size() - 1})
+        EXPECT_NEAR(out.samples[i], in.samples[i] * unity, 1e-6) << i;
+}
+
+TEST_F(RenderTool, ASavedPresetRendersExactlyAsTheOptionsDid) {
+    write("in.wav", tone(2, 44100, 2.0, -8.0, -1.0));
+    ASSERT_EQ(run({path("in.wav"), path("options.wav"), "--threshold", "-7.5dB", "--ceiling",
+                   "-0.5dB", "--release", "50ms", "--save-preset", path("p.fxp")})
+                  .status,
+              0);
+    const std::string preset = slurp(path("p.fxp"));
+    ASSERT_GT(preset.size(), 60u);
+    EXPECT_EQ(preset.substr(0, 4), "CcnK");
+    EXPECT_EQ(preset.substr(8, 4), "FPCh");
+
+    const run_result r = run({path("in.wav"), path("preset.wav"), "--preset", path("p.fxp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(r.err, "");
+    EXPECT_NE(r.out.find("Threshold -7.5dB, Ceiling -0.5dB, Release 50ms"), std::string::npos);
+    EXPECT_EQ(slurp(path("preset.wav")), slurp(path("options.wav")));
+
+    // Settings given after a preset win over it.
+    ASSERT_EQ(
+        run({path("in.wav"), path("over.wav"), "--preset", path("p.fxp"), "--release", "50ms"})
+            .status,
+        0);
+    EXPECT_EQ(slurp(path("over.wav")), slurp(path("options.wav")));
+}
+
+TEST_F(RenderTool, APresetOfAnotherEffectIsRefused) {
+    ASSERT_EQ(run({"--save-preset", path("limiter.fxp")}).status, 0);
+    ASSERT_EQ(run({"--plugin", RENDER_TEST_EFFECT, "--set", "Gain=-3dB", "--save-preset",
+                   path("other.fxp")})
+                  .status,
+              0);
+    write("in.wav", tone(2, 44100, 0.5, -20.0));
+    run_result r = run({path("in.wav"), path("out.wav"), "--preset", path("other.fxp")});
+    EXPECT_EQ(r.status, 6);
+    EXPECT_NE(r.err.find("is a preset for another effect ('ZtFx'"), std::string::npos) << r.err;
+    r = run({path("in.wav"), path("out.wav"), "--plugin", RENDER_TEST_EFFECT, "--preset",
+             path("limiter.fxp")});
+    EXPECT_EQ(r.status, 6);
+    EXPECT_NE(r.err.find("another effect"), std::string::npos) << r.err;
+    EXPECT_EQ(read("out.wav").channels, 0);
+}
+
+TEST_F(RenderTool, ADelayReportedOnlyAfterTheFirstBlockIsStillRemoved) {
+    write("in.wav", impulse(1000, 100, 0.5f));
+    const float expected = -0.5f * static_cast<float>(std::pow(10.0, -6.0 / 20.0));
+    const run_result r =
+        run({path("in.wav"), path("out.wav"), "--plugin", RENDER_TEST_EFFECT, "--set", "Gain=-6dB",
+             "--set", "Polarity=inverted", "--save-preset", path("values.fxp")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("latency         32 frames"), std::string::npos) << r.out;
+    const audio out = read("out.wav");
+    ASSERT_EQ(out.frames(), 1000u);
+    EXPECT_NEAR(out.samples[200], expected, 2e-5f);
+
+    EXPECT_EQ(slurp(path("values.fxp")).substr(8, 4), "FxCk");
+    ASSERT_EQ(run({path("in.wav"), path("preset.wav"), "--plugin", RENDER_TEST_EFFECT, "--preset",
+                   path("values.fxp"), "--keep-latency"})
+                  .status,
+              0);
+    const audio kept = read("preset.wav");
+    ASSERT_EQ(kept.frames(), 1032u);
+    EXPECT_EQ(kept.samples[2 * 132], out.samples[200]);
+}
+
+TEST_F(RenderTool, BadInputGetsOneLineAnExitStatusAndNoOutputFile) {
+    write("ok.wav", tone(2, 44100, 0.5, -20.0));
+    write("three.wav", tone(3, 44100, 0.1, -20.0));
+    write("slow.wav", tone(1, 2000, 0.5, -20.0));
+    write("fast.wav", tone(1, 200000, 0.1, -20.0));
+    std::ofstream(path("text.txt")) << "not audio\n";
+    std::ofstream(path("bad.fxp")) << "CcnK";
+    mkdir(path("a-directory").c_str(), 0755);
+
+    struct bad_case {
+        std::vector<std::string> args;
+        int status;
+        std::string message;
+    };
+    const std::string ok = path("ok.wav");
+    const std::string out = path("out.wav");
+    const std::vector<bad_case> cases = {
+        {{path("missing.wav"), out}, 3, "cannot read " + path("missing.wav")},
+        {{path("text.txt"), out}, 3, "cannot read"},
+        {{path("three.wav"), out}, 3, "has 3 channels; only mono and stereo"},
+        {{path("slow.wav"), out}, 3, "2000 Hz; the limiter accepts 4000 Hz to 192000 Hz"},
+        {{path("fast.wav"), out}, 3, "200000 Hz"},
+        {{ok, out, "--plugin", path("text.txt")}, 4, "cannot load plug-in"},
+        {{ok, out, "--plugin", path("none.so")}, 4, "cannot load plug-in"},
+        {{ok, out, "--plugin", RENDER_NO_ENTRY}, 4, "is not a VST 2 plug-in"},
+        {{ok, path("no/such/dir/out.wav")}, 5, "cannot write"},
+        {{ok, path("a-directory")}, 5, "it is a directory"},
+        {{ok, out, "--threshold", "-40dB"}, 2, "out of range: Threshold goes from -30 dB to 0 dB"},
+        {{ok, out, "--ceiling", "1dB"}, 2, "Ceiling goes from -30 dB to 0 dB"},
+        {{ok, out, "--release", "6s"}, 2, "Release goes from 1 ms to 5 s"},
+        {{ok, out, "--release", "loud"}, 2, "--release takes a time in ms or s"},
+        {{ok, out, "--set", "Drive=3dB"}, 2, "no parameter 'Drive'"},
+        {{ok, out, "--format", "xyz"}, 2, "--format takes"},
+        {{ok, out, "--preset", path("bad.fxp")}, 6, "is not a usable VST preset"},
+        {{ok, out, "--preset", path("missing.fxp")}, 6, "cannot read preset"},
+    };
+    for (const bad_case& c : cases) {
+        SCOPED_TRACE(c.args[0] + " " + c.args[1] + (c.args.size() > 2 ? " " + c.args[2] : ""));
+        const run_result r = run(c.args);
+        EXPECT_EQ(r.status, c.status);
+        EXPECT_EQ(r.out, "");
+        EXPECT_EQ(r.err.rfind("zandor-render: ", 0), 0u) << r.err;
+        EXPECT_NE(r.err.find(c.message), std::string::npos) << r.err;
+        EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    }
+    // Nothing was written, not even a temporary file.
+    std::vector<std::string> left = files();
+    std::sort(left.begin(), left.end());
+    EXPECT_EQ(left, (std::vector<std::string>{"a-directory", "bad.fxp", "fast.wav", "ok.wav",
+                                              "slow.wav", "text.txt", "three.wav"}));
+}
+
+TEST_F(RenderTool, ReportFiguresMatchSignalsOfKnownLevel) {
+    // A stereo sine at -20 dBFS reads -20 LUFS. Driven 6 dB under the threshold it passes
+    // untouched and comes out 6 dB louder.
+    write("quiet.wav", tone(2, 48000, 10.0, -20.0));
+    run_result r = run({path("quiet.wav"), path("out.wav"), "--threshold", "-6dB", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(json_value(r.out, "input", "sample_peak_dbfs"), -20.0, 0.01);
+    EXPECT_NEAR(json_value(r.out, "input", "true_peak_dbtp"), -20.0, 0.05);
+    EXPECT_NEAR(json_value(r.out, "input", "integrated_lufs"), -20.0, 0.1);
+    EXPECT_NEAR(json_value(r.out, "output", "sample_peak_dbfs"), -14.0, 0.01);
+    EXPECT_NEAR(json_value(r.out, "output", "integrated_lufs"), -14.0, 0.1);
+    EXPECT_NEAR(json_value(r.out, "gain_reduction_db", "largest"), 0.0, 0.01);
+    EXPECT_EQ(json_value(r.out, "frames", "frames"), 480000.0);
+    EXPECT_GT(json_value(r.out, "speed_x_realtime", "speed_x_realtime"), 1.0);
+
+    // 6 dB over the threshold: the limiter takes the sine down to full scale by 6 dB.
+    write("loud.wav", tone(2, 48000, 10.0, -6.0));
+    r = run({path("loud.wav"), path("out.wav"), "--threshold", "-12dB", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(json_value(r.out, "output", "sample_peak_dbfs"), 0.0, 0.05);
+    EXPECT_NEAR(json_value(r.out, "gain_reduction_db", "largest"), 6.0, 0.1);
+    EXPECT_NEAR(json_value(r.out, "gain_reduction_db", "average"), 6.0, 0.1);
+
+    r = run({path("loud.wav"), path("out.wav"), "--threshold", "-12dB"});
+    EXPECT_NE(r.out.find("sample peak"), std::string::npos);
+    EXPECT_NE(r.out.find("gain reduction  largest 6.0 dB, average 6.0 dB"), std::string::npos)
+        << r.out;
+}
+
+TEST_F(RenderTool, OutputFormatFollowsTheInputUnlessToldOtherwise) {
+    audio in = tone(2, 44100, 0.5, -12.0);
+    in.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    write("in.flac", in);
+    ASSERT_EQ(run({path("in.flac"), path("same.flac")}).status, 0);
+    EXPECT_EQ(read("same.flac").format, in.format);
+    ASSERT_EQ(run({path("in.flac"), path("by-name.wav")}).status, 0);
+    EXPECT_EQ(read("by-name.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_16);
+    ASSERT_EQ(run({path("in.flac"), path("told.out"), "--format", "aiff", "--bits", "24"}).status,
+              0);
+    EXPECT_EQ(read("told.out").format, SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
+}
+
+TEST_F(RenderTool, TheDemoWritesBothFilesAndReports) {
+    const run_result r = run({"--demo", "--out-dir", dir_});
+    ASSERT_EQ(r.status, 0) << r.err;
+    const audio in = read("demo-input.wav");
+    const audio out = read("demo-limited.wav");
+    EXPECT_EQ(in.channels, 2);
+    EXPECT_NEAR(static_cast<double>(in.frames()) / in.rate, 10.0, 0.5);
+    EXPECT_EQ(out.frames(), in.frames());
+    // Peaks stand well above the demo's threshold of -9 dB; the output keeps its ceiling.
+    EXPECT_GT(largest_magnitude(in), std::pow(10.0, -3.0 / 20.0));
+    EXPECT_LE(largest_magnitude(out), std::pow(10.0, -0.3 / 20.0) + 1e-6);
+    EXPECT_NE(r.out.find("Threshold -9.0dB"), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("gain reduction  largest"), std::string::npos);
+}
+
+}  // namespace

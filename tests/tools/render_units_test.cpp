@@ -1,0 +1,332 @@
+// The render tool's parts that need no module: values with units, the command line, preset
+// files, the parameter search, the gain reduction meter and atomic output.
+#include <dirent.h>
+#include <gtest/gtest.h>
+#include <unistd.h>
+
+#include <cmath>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include "atomic_file.h"
+#include "fx_preset.h"
+#include "level_meter.h"
+#include "parameter_mapper.h"
+#include "quantity.h"
+#include "render_error.h"
+#include "render_options.h"
+#include "vst/base/vst_abi.h"
+
+namespace {
+
+TEST(RenderQuantity, ReadsNumbersWithUnitsAndConvertsWithinAFamily) {
+    const auto q = parse_quantity(" -6.5 dB ");
+    ASSERT_TRUE(q);
+    EXPECT_EQ(q->value, -6.5);
+    EXPECT_EQ(q->unit, "dB");
+    EXPECT_FALSE(parse_quantity("dB"));
+    EXPECT_FALSE(parse_quantity(""));
+    EXPECT_TRUE(std::isinf(parse_quantity("-INF")->value));
+
+    EXPECT_NEAR(*convert_quantity(*parse_quantity("0.2s"), "ms"), 200.0, 1e-9);
+    EXPECT_NEAR(*convert_quantity(*parse_quantity("200MS"), "s"), 0.2, 1e-12);
+    EXPECT_EQ(*convert_quantity(*parse_quantity("-3"), "dB"), -3.0);
+    EXPECT_FALSE(convert_quantity(*parse_quantity("200ms"), "dB"));
+    EXPECT_FALSE(convert_quantity(*parse_quantity("3 furlongs"), "dB"));
+
+    EXPECT_EQ(format_quantity(-30.0, "dB"), "-30 dB");
+    EXPECT_EQ(format_quantity(-0.0, "dB"), "0 dB");
+    EXPECT_EQ(format_quantity(5000.0, "ms"), "5 s");
+    EXPECT_EQ(format_quantity(1.0, "ms"), "1 ms");
+}
+
+render_options parse(std::vector<const char*> args) {
+    args.insert(args.begin(), "zandor-render");
+    return parse_render_options(static_cast<int>(args.size()), args.data());
+}
+
+std::string refusal(std::vector<const char*> args) {
+    try {
+        parse(args);
+    } catch (const render_error& e) {
+        EXPECT_EQ(e.code(), exit_status::usage);
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+TEST(RenderOptions, ControlValuesMayStartWithAMinusAndKeepTheirOrder) {
+    const render_options o = parse({"in.wav", "out.wav", "--threshold", "-6dB", "--release=0.2s",
+                                    "--set", "Ceiling=-0.3dB", "--keep-latency"});
+    EXPECT_EQ(o.input, "in.wav");
+    EXPECT_EQ(o.output, "out.wav");
+    EXPECT_TRUE(o.keep_latency);
+    ASSERT_EQ(o.parameters.size(), 3u);
+    EXPECT_EQ(o.parameters[0].name, "Threshold");
+    EXPECT_EQ(o.parameters[0].value, "-6dB");
+    EXPECT_EQ(o.parameters[1].name, "Release");
+    EXPECT_EQ(o.parameters[2].option, "--set");
+    EXPECT_EQ(o.parameters[2].name, "Ceiling");
+    EXPECT_EQ(o.parameters[2].value, "-0.3dB");
+    EXPECT_TRUE(parse({"--demo", "--out-dir", "x"}).demo);
+    EXPECT_EQ(parse({"--save-preset", "p.fxp"}).preset_out, "p.fxp");
+}
+
+TEST(RenderOptions, BadCommandLinesAreRefusedWithTheirOwnWords) {
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold", "200ms"}).find("takes a level in dB"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--release", "-6dB"}).find("a time in ms or s"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--ceiling", "loud"}).find("(got 'loud')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold"}).find("needs a value"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--set", "Release"}).find("NAME=VALUE"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--block-size", "0"}).find("1 to 65536"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--louder"}).find("unknown option --louder"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav"}).find("missing output"), std::string::npos);
+    EXPECT_NE(refusal({}).find("missing input"), std::string::npos);
+    EXPECT_NE(refusal({"a", "b", "c"}).find("too many"), std::string::npos);
+    EXPECT_NE(refusal({"--demo", "in.wav"}).find("--demo makes its own input"), std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--json=yes"}).find("takes no value"),
+              std::string::npos);
+}
+
+fx_preset sample_chunk_preset() {
+    fx_preset p;
+    p.fx_id = vstFourCharCode('Z', 'n', 'L', 'm');
+    p.fx_version = 1;
+    p.count = 3;
+    p.program_name = "Default";
+    p.chunk = {1, 2, 3, 4, 5, 250};
+    return p;
+}
+
+std::string preset_refusal(const std::vector<uint8_t>& bytes) {
+    try {
+        decode_fx_preset(bytes.data(), bytes.size(), "p.fxp");
+    } catch (const render_error& e) {
+        EXPECT_EQ(e.code(), exit_status::preset);
+        return e.what();
+    }
+    return "(accepted)";
+}
+
+TEST(RenderPresetFile, ProgramsRoundTripInTheStandardLayout) {
+    const fx_preset p = sample_chunk_preset();
+    const std::vector<uint8_t> bytes = encode_fx_program(p);
+    ASSERT_EQ(bytes.size(), 60u + p.chunk.size());
+    EXPECT_EQ(std::string(bytes.begin(), bytes.begin() + 4), "CcnK");
+    EXPECT_EQ(bytes[7], bytes.size() - 8);  // big-endian byte size of what follows
+    EXPECT_EQ(std::string(bytes.begin() + 8, bytes.begin() + 12), "FPCh");
+    EXPECT_EQ(std::string(bytes.begin() + 16, bytes.begin() + 20), "ZnLm");
+    EXPECT_EQ(std::string(reinterpret_cast<const char*>(&bytes[28])), "Default");
+    EXPECT_EQ(bytes[59], p.chunk.size());
+
+    const fx_preset back = decode_fx_preset(bytes.data(), bytes.size(), "p.fxp");
+    EXPECT_EQ(back.what, fx_preset::content::chunk);
+    EXPECT_EQ(back.fx_id, p.fx_id);
+    EXPECT_EQ(back.program_name, "Default");
+    EXPECT_EQ(back.chunk, p.chunk);
+
+    fx_preset values = p;
+    values.what = fx_preset::content::parameters;
+    values.parameters = {0.0f, 0.25f, 1.0f};
+    const std::vector<uint8_t> value_bytes = encode_fx_program(values);
+    EXPECT_EQ(std::string(value_bytes.begin() + 8, value_bytes.begin() + 12), "FxCk");
+    EXPECT_EQ(decode_fx_preset(value_bytes.data(), value_bytes.size(), "p.fxp").parameters,
+              values.parameters);
+}
+
+TEST(RenderPresetFile, LengthFieldsThatOverreachTheFileAreRefused) {
+    const std::vector<uint8_t> good = encode_fx_program(sample_chunk_preset());
+    std::vector<uint8_t> cut(good.begin(), good.end() - 1);
+    EXPECT_NE(preset_refusal(cut).find("shorter than its header says"), std::string::npos);
+
+    std::vector<uint8_t> lying = good;
+    lying[59] = 200;  // chunk size beyond the file
+    lying[7] = static_cast<uint8_t>(lying.size() - 8);
+    EXPECT_NE(preset_refusal(lying).find("chunk is shorter"), std::string::npos);
+
+    fx_preset values = sample_chunk_preset();
+    values.what = fx_preset::content::parameters;
+    values.parameters = {0.5f};
+    std::vector<uint8_t> many = encode_fx_program(values);
+    many[24] = 0x7f;  // parameter count far beyond the values present
+    EXPECT_NE(preset_refusal(many).find("fewer parameter values"), std::string::npos);
+
+    std::vector<uint8_t> bank = good;
+    std::memcpy(&bank[8], "FxBk", 4);
+    EXPECT_NE(preset_refusal(bank).find("bank of separate programs"), std::string::npos);
+    EXPECT_NE(preset_refusal({'R', 'I', 'F', 'F'}).find("does not start like a preset"),
+              std::string::npos);
+}
+
+TEST(RenderPresetFile, OpaqueBanksAreReadForTheirChunk) {
+    std::vector<uint8_t> bank(160, 0);
+    std::memcpy(&bank[0], "CcnK", 4);
+    std::memcpy(&bank[8], "FBCh", 4);
+    std::memcpy(&bank[16], "ZnLm", 4);
+    bank[159] = 2;
+    bank.push_back(7);
+    bank.push_back(9);
+    bank[7] = static_cast<uint8_t>(bank.size() - 8);
+    const fx_preset p = decode_fx_preset(bank.data(), bank.size(), "b.fxb");
+    EXPECT_TRUE(p.is_bank);
+    EXPECT_EQ(p.chunk, (std::vector<uint8_t>{7, 9}));
+}
+
+// Parameters shaped like the limiter's: a gain on a square curve shown in tenths of a dB, a
+// time on an exponential curve shown in whole milliseconds above 5 ms, and a switch.
+class curve_parameters : public parameter_access {
+public:
+    float position[3] = {1.0f, 0.6221f, 0.0f};
+
+    double threshold_db() const {
+        const double low = 0.031622779;
+        const float v = static_cast<float>(low + (1.0 - low) * position[0] * position[0]);
+        return 20.0 * std::log10(static_cast<double>(v));
+    }
+    double release_ms() const { return 1000.0 * 0.001 * std::pow(5000.0, position[1]); }
+
+    int parameter_count() override { return 3; }
+    std::string parameter_name(int i) override {
+        return i == 0 ? "Threshold" : i == 1 ? "Release" : "Mode";
+    }
+    std::string parameter_display(int i) override {
+        char text[32];
+        if (i == 0) std::snprintf(text, sizeof text, "%.1fdB", threshold_db());
+        if (i == 1) {
+            const double ms = release_ms();
+            std::snprintf(text, sizeof text, ms > 5.0 ? "%.0fms" : "%.1fms", ms);
+        }
+        if (i == 2) std::snprintf(text, sizeof text, "%s", position[2] >= 0.5f ? "On" : "Off");
+        return text;
+    }
+    float parameter_position(int i) override { return position[i]; }
+    void set_parameter_position(int i, float p) override { position[i] = p; }
+    std::vector<uint8_t> save_settings() override {
+        const auto* b = reinterpret_cast<const uint8_t*>(position);
+        return std::vector<uint8_t>(b, b + sizeof position);
+    }
+    void restore_settings(const std::vector<uint8_t>& s) override {
+        std::memcpy(position, s.data(), sizeof position);
+    }
+};
+
+TEST(RenderParameterSearch, ValuesLandFarCloserThanTheDisplayRounds) {
+    curve_parameters p;
+    parameter_mapper mapper(p);
+    mapper.set("--threshold -6dB", "threshold", "-6dB");
+    EXPECT_NEAR(p.threshold_db(), -6.0, 0.0005);
+    mapper.set("--threshold -6.03dB", "Threshold", "-6.03dB");  // between two displayed values
+    EXPECT_NEAR(p.threshold_db(), -6.03, 0.0005);
+    mapper.set("--threshold -29.99dB", "Threshold", "-29.99dB");  // where the curve is flat
+    EXPECT_NEAR(p.threshold_db(), -29.99, 0.0005);
+    mapper.set("--threshold -30dB", "Threshold", "-30dB");
+    EXPECT_EQ(p.position[0], 0.0f);
+
+    mapper.set("--release 200ms", "Release", "200ms");
+    EXPECT_NEAR(p.release_ms(), 200.0, 0.01);
+    mapper.set("--release 0.0123s", "Release", "0.0123s");
+    EXPECT_NEAR(p.release_ms(), 12.3, 0.005);
+    mapper.set("--release 5s", "Release", "5s");
+    EXPECT_EQ(p.position[1], 1.0f);
+    mapper.set("--release 2.5ms", "Release", "2.5ms");
+    EXPECT_NEAR(p.release_ms(), 2.5, 0.001);
+}
+
+TEST(RenderParameterSearch, ProbingLeavesOnlyTheChosenPositionBehind) {
+    curve_parameters p;
+    p.position[1] = 0.123456f;
+    parameter_mapper mapper(p);
+    mapper.set("--threshold -12dB", "Threshold", "-12dB");
+    EXPECT_EQ(p.position[1], 0.123456f);
+    EXPECT_EQ(p.position[2], 0.0f);
+
+    p.position[0] = 0.4321f;
+    const float before = p.position[0];
+    const auto read = mapper.read(0);
+    ASSERT_TRUE(read);
+    EXPECT_EQ(read->unit, "dB");
+    EXPECT_NEAR(read->value, p.threshold_db(), 0.0005);
+    EXPECT_EQ(p.position[0], before);
+}
+
+TEST(RenderParameterSearch, RefusalsNameTheRangeOrTheChoices) {
+    curve_parameters p;
+    parameter_mapper mapper(p);
+    auto refusal = [&](const std::string& name, const std::string& value) -> std::string {
+        try {
+            mapper.set("--set " + name + "=" + value, name, value);
+        } catch (const render_error& e) {
+            EXPECT_EQ(e.code(), exit_status::usage);
+            return e.what();
+        }
+        return "(accepted)";
+    };
+    EXPECT_NE(
+        refusal("Threshold", "-31dB").find("out of range: Threshold goes from -30 dB to 0 dB"),
+        std::string::npos);
+    EXPECT_NE(refusal("Threshold", "+1dB").find("out of range"), std::string::npos);
+    EXPECT_NE(refusal("Release", "6s").find("Release goes from 1 ms to 5 s"), std::string::npos);
+    EXPECT_NE(refusal("Release", "-3dB").find("takes a value in ms"), std::string::npos);
+    EXPECT_NE(refusal("Mode", "maybe").find("(it shows: Off, On)"), std::string::npos);
+    EXPECT_NE(refusal("Drive", "3dB").find("has no parameter 'Drive'"), std::string::npos);
+
+    mapper.set("--set mode=ON", "mode", "ON");
+    EXPECT_GE(p.position[2], 0.5f);
+}
+
+TEST(RenderGainReduction, MeasuresAgainstTheMakeUpGainOnTheLouderChannel) {
+    gain_reduction_meter meter(6.0);  // threshold -6 dB, ceiling 0 dB
+    const float in_a[2] = {0.25f, -0.5f};
+    const float untouched[2] = {0.5f, -0.99763f};  // 0.5 × 10^(6/20)
+    meter.add(in_a, untouched, 2);
+    EXPECT_NEAR(meter.largest_db(), 0.0, 1e-3);
+    const float halved[2] = {0.25f, -0.49881f};
+    meter.add(in_a, halved, 2);
+    EXPECT_NEAR(meter.largest_db(), 6.02, 0.01);
+    EXPECT_NEAR(meter.average_db(), 3.01, 0.01);
+    const float quiet[2] = {1e-6f, 0.0f};
+    const float zero[2] = {0.0f, 0.0f};
+    meter.add(quiet, zero, 2);  // too quiet to measure: the average stays
+    EXPECT_NEAR(meter.average_db(), 3.01, 0.01);
+}
+
+std::vector<std::string> entries_of(const std::string& dir) {
+    std::vector<std::string> names;
+    if (DIR* d = opendir(dir.c_str())) {
+        while (dirent* e = readdir(d)) {
+            if (std::strcmp(e->d_name, ".") != 0 && std::strcmp(e->d_name, "..") != 0)
+                names.push_back(e->d_name);
+        }
+        closedir(d);
+    }
+    return names;
+}
+
+TEST(RenderAtomicFile, OnlyACommittedFileAppearsAndNothingElseRemains) {
+    char pattern[] = "/tmp/zandor-atomic-XXXXXX";
+    const std::string dir = mkdtemp(pattern);
+    const std::string target = dir + "/out.bin";
+    {
+        atomic_file f(target);
+        f.write_all("abc", 3);
+    }
+    EXPECT_TRUE(entries_of(dir).empty());
+    {
+        atomic_file f(target);
+        f.write_all("abc", 3);
+        f.commit();
+    }
+    EXPECT_EQ(entries_of(dir), std::vector<std::string>{"out.bin"});
+    unlink(target.c_str());
+    rmdir(dir.c_str());
+}
+
+}  // namespace
