@@ -71,6 +71,14 @@ int subtype_for_bits(const std::string& bits, int major) {
                        "--bits takes 8, 16, 24, 32, float or double (got '" + bits + "')");
 }
 
+// libsndfile's own words, without the "Error : " that some of its messages start with.
+std::string sndfile_message(SNDFILE* file) {
+    std::string message = sf_strerror(file);
+    const std::string prefix = "Error : ";
+    if (message.rfind(prefix, 0) == 0) message.erase(0, prefix.size());
+    return message;
+}
+
 bool writable(int format, int channels, int rate_hz) {
     SF_INFO info{};
     info.format = format;
@@ -90,7 +98,8 @@ audio_reader::audio_reader(const std::string& path) : path_(path) {
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
-        throw render_error(exit_status::input, "cannot read " + path + ": " + sf_strerror(nullptr));
+        throw render_error(exit_status::input,
+                           "cannot read " + path + ": " + sndfile_message(nullptr));
     }
     shape_ = {info.format, info.channels, info.samplerate, info.frames};
     if (info.channels < 1 || info.channels > most_channels) {
@@ -113,7 +122,8 @@ audio_reader::~audio_reader() {
 int64_t audio_reader::read(float* interleaved, int64_t frames) {
     const sf_count_t n = sf_readf_float(file_, interleaved, frames);
     if (n < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
-        throw render_error(exit_status::input, "cannot read " + path_ + ": " + sf_strerror(file_));
+        throw render_error(exit_status::input,
+                           "cannot read " + path_ + ": " + sndfile_message(file_));
     }
     return n;
 }
@@ -216,7 +226,7 @@ audio_writer::audio_writer(const std::string& path, int format, int channels, in
     if (fd >= 0) sndfile_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
     if (sndfile_ == nullptr) {
         throw render_error(exit_status::output,
-                           "cannot write " + path + ": " + sf_strerror(nullptr));
+                           "cannot write " + path + ": " + sndfile_message(nullptr));
     }
     // Integer formats clip instead of wrapping round when a plug-in overshoots full scale.
     sf_command(sndfile_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
@@ -230,7 +240,7 @@ void audio_writer::write(const float* interleaved, int64_t frames) {
     if (frames <= 0) return;
     if (sf_writef_float(sndfile_, interleaved, frames) != frames) {
         throw render_error(exit_status::output,
-                           "cannot write " + file_.final_path() + ": " + sf_strerror(sndfile_));
+                           "cannot write " + file_.final_path() + ": " + sndfile_message(sndfile_));
     }
 }
 
