@@ -91,13 +91,15 @@ fx_preset decode_fx_preset(const uint8_t* data, size_t size, const std::string& 
         const char* name = reinterpret_cast<const char*>(data + at_program_name);
         p.program_name.assign(name, strnlen(name, program_name_bytes));
     }
+    // A chunk is its 32-bit size at `at`, then that many bytes, all within the file.
+    auto read_chunk = [&](size_t at) {
+        if (size < at + 4) throw damaged("the chunk size is missing");
+        const uint64_t chunk_size = get_u32(data + at);
+        if (chunk_size > size - (at + 4)) throw damaged("the chunk is shorter than its size says");
+        p.chunk.assign(data + at + 4, data + at + 4 + chunk_size);
+    };
     if (fx_magic == magic_program_chunk) {
-        if (size < at_program_content + 4) throw damaged("the chunk size is missing");
-        const uint64_t chunk_size = get_u32(data + at_program_content);
-        if (chunk_size > size - (at_program_content + 4))
-            throw damaged("the chunk is shorter than its size says");
-        const uint8_t* chunk = data + at_program_content + 4;
-        p.chunk.assign(chunk, chunk + chunk_size);
+        read_chunk(at_program_content);
         return p;
     }
     if (fx_magic == magic_program_values) {
@@ -114,12 +116,7 @@ fx_preset decode_fx_preset(const uint8_t* data, size_t size, const std::string& 
     }
     if (fx_magic == magic_bank_chunk) {
         p.is_bank = true;
-        if (size < at_bank_chunk_size + 4) throw damaged("the chunk size is missing");
-        const uint64_t chunk_size = get_u32(data + at_bank_chunk_size);
-        if (chunk_size > size - (at_bank_chunk_size + 4))
-            throw damaged("the chunk is shorter than its size says");
-        const uint8_t* chunk = data + at_bank_chunk_size + 4;
-        p.chunk.assign(chunk, chunk + chunk_size);
+        read_chunk(at_bank_chunk_size);
         return p;
     }
     if (fx_magic == magic_bank_programs)
