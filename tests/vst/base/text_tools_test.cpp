@@ -38,7 +38,9 @@ TEST_F(TextTools, FloatsFillEightCharactersWithTruncatedFractionDigits) {
         {0.0f, "0.000000"},         {-0.5f, "-0.50000"},        {0.125f, "0.125000"},
         {0.7f, "0.699999"},         {123.456f, "123.4560"},
     };
-    for (const auto& [value, text] : cases) {
+    for (const auto& [value_in_case, text] : cases) {
+        // A lambda may not capture a structured binding before C++20.
+        const auto value = value_in_case;
         EXPECT_EQ(written([&](char* t, VstInt32 n) { effect.float2string(value, t, n); }), text)
             << value;
     }
@@ -63,7 +65,9 @@ TEST_F(TextTools, IntegersAreWrittenWithoutLeadingZerosUpToNineDigits) {
         {-1000000000, "Huge!"},
         {INT32_MIN, "Huge!"},
     };
-    for (const auto& [value, text] : cases) {
+    for (const auto& [value_in_case, text] : cases) {
+        // A lambda may not capture a structured binding before C++20.
+        const auto value = value_in_case;
         EXPECT_EQ(written([&](char* t, VstInt32 n) { effect.int2string(value, t, n); }), text)
             << value;
     }
@@ -74,7 +78,9 @@ TEST_F(TextTools, DecibelsOfSilenceAreMinusInfinity) {
         {0.0f, "-oo"},      {-1.0f, "-oo"},      {kNaN, "-oo"},
         {1.0f, "0.000000"}, {10.0f, "20.00000"}, {0.1f, "-20.0000"},
     };
-    for (const auto& [value, text] : cases) {
+    for (const auto& [value_in_case, text] : cases) {
+        // A lambda may not capture a structured binding before C++20.
+        const auto value = value_in_case;
         EXPECT_EQ(written([&](char* t, VstInt32 n) { effect.dB2string(value, t, n); }), text)
             << value;
     }
