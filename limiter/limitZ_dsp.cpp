@@ -1,10 +1,16 @@
 #include "limitZ_dsp.h"
 
-#include <cfloat>
+#include <cfenv>
 #include <cmath>
 #include <cstddef>
+#include <cstring>
+
+#if defined(__SSE__)
+#include <xmmintrin.h>
+#endif
 
 #include "framework/axo_codes.h"
+#include "limitZ_signal_path.h"
 
 namespace {
 
@@ -43,60 +49,92 @@ constexpr float highest_rate = 192000.0f;
 constexpr int32_t audio_pairing =
     AXO_CFG_AUDIO | AXO_CFG_PREFER_BY_INPUT | AXO_CFG_PREFER_BY_OUTPUT;
 
-constexpr int ring_mask = limitZ_dsp::window_frames - 1;
-
-// Added to every driven sample so that silence never decays into subnormal numbers.
-constexpr float denormal_offset = 1e-30f;
-// A driven peak must exceed full scale to be held.
-constexpr float full_scale = 1.0f;
 constexpr float release_base = 0.1f;
-constexpr float initial_envelope = 10000.0f;
-// Output clip: 1 - 3 * 2^-24 (0.99999982, bits 0x3F7FFFFD), just below full scale.
-constexpr float clip_level = 0x1.fffffap-1f;
-
-// Gain smoothing: a trapezoid over the 64 envelope values. Ages a and 63 - a share the weight
-// (a + 1) / 27 for a = 0..25, ages 26..37 weigh 1; the weights add up to 38.
-constexpr int sloped_pairs = 26;
-constexpr int flat_first_age = 26;
-constexpr int flat_last_age = 37;
-constexpr float weight_step = 1.0f / 27.0f;  // bits 0x3D17B426
-constexpr float normaliser = 1.0f / 38.0f;
-
-// The sloped weights as a running single-precision sum of weight_step, the way every build
-// must round them; worked out once rather than for every frame.
-struct trapezoid_weights {
-    float w[sloped_pairs];
-};
-constexpr trapezoid_weights make_weights() {
-    trapezoid_weights t{};
-    float w = weight_step;
-    for (int j = 0; j < sloped_pairs; ++j) {
-        t.w[j] = w;
-        w = w + weight_step;
-    }
-    return t;
-}
-constexpr trapezoid_weights weights = make_weights();
 
 // Per-frame factor of the release: after release_seconds the distance between the envelope
 // and a constant target has shrunk to one tenth. The exponent is rounded to single precision
 // before the power, which is taken in double precision.
-float release_coefficient(float rate, float release_seconds) {
+float work_out_release_coefficient(float rate, float release_seconds) {
     const float release_frames = rate * release_seconds;
     const float exponent = 1.0f / release_frames;
     return static_cast<float>(
         std::pow(static_cast<double>(release_base), static_cast<double>(exponent)));
 }
 
-// A driven sample that is NaN or infinite (garbage from the host, or a drive that overflowed)
-// counts as the loudest finite peak and carries silence into the delay line: the gain ducks
-// as for any huge peak and recovers the same way, and nothing non-finite reaches the state.
-// Finite samples pass unchanged.
-inline void make_finite(float& driven, float& magnitude) {
-    if (!(magnitude <= FLT_MAX)) {
-        driven = 0.0f;
-        magnitude = FLT_MAX;
+uint32_t bits_of(float x) {
+    uint32_t u;
+    std::memcpy(&u, &x, sizeof u);
+    return u;
+}
+
+// The calling thread's rounding mode and, on x86, its flush-to-zero and denormals-are-zero
+// settings: everything besides the operands that decides the bits of a float result.
+uint32_t current_fp_mode() {
+    auto mode = static_cast<uint32_t>(std::fegetround());
+#if defined(__SSE__)
+    // The control half of MXCSR (the lower six bits are sticky exception flags).
+    mode ^= (_mm_getcsr() & 0xffc0u) << 16;
+#endif
+    return mode;
+}
+
+// The bytes a channel touches in a call: frames floats, step apart.
+struct channel_span {
+    int64_t first;
+    int64_t step;
+    int64_t low;
+    int64_t high;  // one past the last byte
+};
+
+// Strides beyond this are never seen in practice; such calls are simply run frame by frame.
+constexpr int64_t plain_stride_limit = int64_t{1} << 24;
+
+bool span_of(const float* p, std::ptrdiff_t stride, int frames, channel_span& span) {
+    if (stride > plain_stride_limit || stride < -plain_stride_limit) return false;
+    span.first = static_cast<int64_t>(reinterpret_cast<uintptr_t>(p));
+    span.step = static_cast<int64_t>(stride) * static_cast<int64_t>(sizeof(float));
+    const int64_t last = span.first + span.step * (frames - 1);
+    span.low = span.first < last ? span.first : last;
+    span.high = (span.first < last ? last : span.first) + static_cast<int64_t>(sizeof(float));
+    return true;
+}
+
+// Whether an output channel stays clear of another channel's samples in a way that lets a
+// call be worked through in stretches: no shared bytes at all, or (when same_frame is
+// allowed) each output sample on the same frame's sample of the other channel, as in place.
+bool kept_apart(const channel_span& out, const channel_span& other, int frames, bool same_frame) {
+    if (out.high <= other.low || other.high <= out.low) return true;
+    if (out.first == other.first && (frames == 1 || out.step == other.step)) return same_frame;
+    if (frames == 1 || out.step != other.step) return false;
+    const int64_t stride = out.step < 0 ? -out.step : out.step;
+    int64_t phase = (out.first - other.first) % stride;
+    if (phase < 0) phase += stride;
+    return phase >= static_cast<int64_t>(sizeof(float)) &&
+           phase <= stride - static_cast<int64_t>(sizeof(float));
+}
+
+// Whether the call may be worked through in stretches, every input of a stretch read before
+// its outputs are written and each output clipped as it is written. Otherwise a frame's
+// output could land on a later frame's input, or one output sample be written twice, and
+// only the frame-by-frame order with a separate clip gives the defined result.
+bool stretches_allowed(const limitZ_job& job) {
+    channel_span in[2], out[2];
+    const int inputs = job.stereo ? 2 : 1;
+    const int outputs = job.stereo && job.out1 != nullptr ? 2 : 1;
+    const float* in_ptrs[2] = {job.in0, job.in1};
+    float* out_ptrs[2] = {job.out0, job.out1};
+    for (int c = 0; c < inputs; ++c) {
+        if (!span_of(in_ptrs[c], job.in_step, job.frames, in[c])) return false;
     }
+    for (int c = 0; c < outputs; ++c) {
+        if (!span_of(out_ptrs[c], job.out_step, job.frames, out[c])) return false;
+        // One sample for every frame: only its last value would stay, clipped once per frame.
+        if (out[c].step == 0 && job.frames > 1) return false;
+        for (int i = 0; i < inputs; ++i) {
+            if (!kept_apart(out[c], in[i], job.frames, true)) return false;
+        }
+    }
+    return outputs == 1 || kept_apart(out[0], out[1], job.frames, false);
 }
 
 }  // namespace
@@ -127,12 +165,7 @@ int limitZ_dsp::get_latency() {
 }
 
 void limitZ_dsp::reset() {
-    for (float& h : peak_hold) h = full_scale;
-    for (float& g : gain_ring) g = 1.0f;
-    gain_env = initial_envelope;
-    ring_pos = 0;
-    delay_pos = 0;
-    for (auto& frame : delay_line) frame[0] = frame[1] = 0.0f;
+    limitZ_reset_signal(signal);
 }
 
 void limitZ_dsp::on_sample_rate_changed() {
@@ -168,113 +201,71 @@ int limitZ_dsp::process_block(int64_t position, float** inputs, int input_stride
     const float threshold_gain = threshold.get_value();
     const float ceiling_gain = ceiling.get_value();
     const float release_seconds = release.get_value();
-    const float drive = 1.0f / threshold_gain;
-    const float g = release_coefficient(get_sample_rate(), release_seconds);
+    const uint32_t fp_mode = current_fp_mode();
 
-    float* const block_start_0 = outputs[0];
-    float* const block_start_1 = outputs[1];
+    limitZ_job job;
+    job.in0 = inputs[0];
+    job.in1 = mono ? inputs[0] : inputs[1];
+    job.in_step = input_stride;
+    job.out0 = outputs[0];
+    // Two inputs but one output channel: channel 1 still steers the gain, but its result has
+    // nowhere to go.
+    job.out1 = mono ? nullptr : outputs[1];
+    job.out_step = output_stride;
+    job.frames = frames;
+    job.stereo = !mono;
+    job.clip = true;
+    job.drive = 1.0f / threshold_gain;
+    job.release_coeff = release_coefficient(get_sample_rate(), release_seconds, fp_mode);
+    job.ceiling_gain = ceiling_gain;
+    job.fp_mode = fp_mode;
+
+    const limitZ_signal_run run = limitZ_current_run();
+    if (stretches_allowed(job)) {
+        run(signal, job);
+    } else {
+        // Frame by frame, each output written unclipped before the next frame is read; the
+        // clip and ceiling then pass over the whole block, channel 0 first.
+        limitZ_job frame = job;
+        frame.frames = 1;
+        frame.clip = false;
+        for (int t = 0; t < frames; ++t) {
+            run(signal, frame);
+            frame.in0 += frame.in_step;
+            frame.in1 += frame.in_step;
+            frame.out0 += frame.out_step;
+            if (frame.out1 != nullptr) frame.out1 += frame.out_step;
+        }
+        limitZ_clip_and_scale(job.out0, job.out_step, frames, ceiling_gain);
+        if (job.out1 != nullptr)
+            limitZ_clip_and_scale(job.out1, job.out_step, frames, ceiling_gain);
+    }
+
+    // The tables continue where this call ended; in mono entry 1 follows entry 0.
+    const std::ptrdiff_t in_advance = static_cast<std::ptrdiff_t>(frames) * input_stride;
+    const std::ptrdiff_t out_advance = static_cast<std::ptrdiff_t>(frames) * output_stride;
+    inputs[0] += in_advance;
+    outputs[0] += out_advance;
     if (mono) {
         inputs[1] = inputs[0];
         outputs[1] = outputs[0];
-    }
-
-    const std::ptrdiff_t in_step = input_stride;
-    const std::ptrdiff_t out_step = output_stride;
-    float* in_0 = inputs[0];
-    float* in_1 = inputs[1];
-    float* out_0 = outputs[0];
-    float* out_1 = outputs[1];
-    // Two inputs but one output channel: channel 1 still steers the gain, but its result has
-    // nowhere to go.
-    const bool has_out_1 = out_1 != nullptr;
-    float discarded = 0.0f;
-    const std::ptrdiff_t out_1_step = has_out_1 ? out_step : 0;
-    if (!has_out_1) out_1 = &discarded;
-
-    for (int frame = 0; frame < frames; ++frame) {
-        // Every input sample of the frame is read before its outputs are written, so the
-        // buffers may be shared.
-        const float x0 = *in_0;
-        const float x1 = *in_1;
-        float a = x0 * drive + denormal_offset;
-        float b = x1 * drive + denormal_offset;
-        float abs_a = std::fabs(a);
-        float abs_b = std::fabs(b);
-        make_finite(a, abs_a);
-        make_finite(b, abs_b);
-        const float p = abs_a > abs_b ? abs_a : abs_b;
-
-        if (p > full_scale) {
-            for (float& h : peak_hold) {
-                if (h < p) h = p;
-            }
-        }
-        const float v = peak_hold[ring_pos];
-        peak_hold[ring_pos] = full_scale;
-        ring_pos = (ring_pos + 1) & ring_mask;
-
-        const float target = 1.0f / v;
-        if (target < gain_env) {
-            gain_env = target;
-        } else {
-            gain_env = target + (gain_env - target) * g;
-        }
-        gain_ring[ring_pos] = gain_env;
-
-        // gain_ring[(k - age) mod 64] holds the envelope of that age; age 0 was just written.
-        const int k = ring_pos;
-        float sum = 0.0f;
-        for (int age = 0; age < sloped_pairs; ++age) {
-            const float pair =
-                gain_ring[(k - age) & ring_mask] + gain_ring[(k - (ring_mask - age)) & ring_mask];
-            sum = sum + weights.w[age] * pair;
-        }
-        for (int age = flat_first_age; age <= flat_last_age; ++age) {
-            sum = sum + gain_ring[(k - age) & ring_mask];
-        }
-        const float m = sum * normaliser;
-
-        delay_pos = delay_pos & ring_mask;
-        const float d0 = delay_line[delay_pos][0];
-        const float d1 = delay_line[delay_pos][1];
-        delay_line[delay_pos][0] = a;
-        delay_line[delay_pos][1] = b;
-        delay_pos = delay_pos + 1;
-
-        *out_0 = m * d0;
-        *out_1 = m * d1;
-
-        in_0 += in_step;
-        in_1 += in_step;
-        out_0 += out_step;
-        out_1 += out_1_step;
-    }
-
-    inputs[0] = in_0;
-    inputs[1] = in_1;
-    outputs[0] = out_0;
-    if (has_out_1) outputs[1] = out_1;
-
-    clip_and_scale(block_start_0, output_stride, frames, ceiling_gain);
-    if (!mono && block_start_1 != nullptr) {
-        clip_and_scale(block_start_1, output_stride, frames, ceiling_gain);
+    } else {
+        inputs[1] += in_advance;
+        if (outputs[1] != nullptr) outputs[1] += out_advance;
     }
     return 1;
 }
 
-void limitZ_dsp::clip_and_scale(float* samples, int stride, int frames, float ceiling_gain) {
-    const std::ptrdiff_t step = stride;
-    for (int frame = 0; frame < frames; ++frame, samples += step) {
-        float y = *samples;
-        if (y > clip_level) {
-            y = clip_level;
-        } else if (y < -clip_level) {
-            y = -clip_level;
-        } else if (y != y) {
-            // The signal path keeps its state finite, so a NaN cannot arrive here; should one
-            // ever do, it leaves as silence rather than breaking the output's bound.
-            y = 0.0f;
-        }
-        *samples = y * ceiling_gain;
+float limitZ_dsp::release_coefficient(float rate, float release_seconds, uint32_t fp_mode) {
+    const uint32_t rate_bits = bits_of(rate);
+    const uint32_t release_bits = bits_of(release_seconds);
+    if (!coeff_known || rate_bits != coeff_rate_bits || release_bits != coeff_release_bits ||
+        fp_mode != coeff_mode) {
+        coeff = work_out_release_coefficient(rate, release_seconds);
+        coeff_rate_bits = rate_bits;
+        coeff_release_bits = release_bits;
+        coeff_mode = fp_mode;
+        coeff_known = true;
     }
+    return coeff;
 }

@@ -7,6 +7,7 @@
 
 #include "framework/axo_param.h"
 #include "framework/axo_std_plugin.h"
+#include "limitZ_signal.h"
 
 class limitZ_dsp : public axo_std_plugin {
 public:
@@ -30,27 +31,22 @@ protected:
     void build_config_list() override;
 
 private:
-    // Scales one channel's block into the output range: clip just below full scale, then
-    // apply the ceiling.
-    static void clip_and_scale(float* samples, int stride, int frames, float ceiling_gain);
+    // The release coefficient for this rate and release time under the calling thread's
+    // rounding state; worked out again only when one of them has changed.
+    float release_coefficient(float rate, float release_seconds, uint32_t fp_mode);
 
     // Controls, in index order; each registers itself with this plug-in as it is built.
     axo_param_volume threshold;
     axo_param_volume ceiling;
     axo_param_delay release;
 
-    // Largest driven peak seen since each entry was last read, never below 1.0.
-    float peak_hold[window_frames] = {};
-    // Read position of peak_hold; after its advance in a frame, the write position of
-    // gain_ring.
-    int32_t ring_pos = 0;
-    // The last 64 values of the gain envelope.
-    float gain_ring[window_frames] = {};
-    // Driven input of the last 64 frames, channel 0 then channel 1.
-    float delay_line[window_frames][2] = {};
-    // Next slot of delay_line; 1..64 between calls (0 after reset), reduced modulo 64 before
-    // each use.
-    int32_t delay_pos = 0;
-    // Linear gain that follows the held peaks: falls at once, recovers at the release rate.
-    float gain_env = 0.0f;
+    // Peak hold, envelope, gain history and delay, carried from call to call.
+    limitZ_signal_state signal = {};
+
+    // The last release coefficient and what it was worked out from (bit patterns).
+    uint32_t coeff_rate_bits = 0;
+    uint32_t coeff_release_bits = 0;
+    uint32_t coeff_mode = 0;
+    bool coeff_known = false;
+    float coeff = 0.0f;
 };

@@ -1,0 +1,86 @@
+// The limiter's signal path as plain data and code paths, apart from the plug-in class: the
+// state that carries over between calls, the description of one call, and one entry per code
+// path. Every path gives the same bits; they differ only in speed.
+#pragma once
+
+#include <cstddef>
+#include <cstdint>
+
+// State of the signal path between calls, and the scratch the paths work in. Long calls are
+// worked through in stretches of at most stretch_max frames, so nothing is allocated while
+// audio runs.
+struct limitZ_signal_state {
+    // Frames of look-ahead: the peak hold, the gain smoothing window and the delay.
+    static constexpr int window = 64;
+    static constexpr int stretch_max = 512;
+    // The histories hold the window in front of the frames of a stretch. A stretch is appended
+    // behind the window and the window then moves up; only when the end is reached is it
+    // copied back to the front, so most calls copy nothing.
+    static constexpr int history = window + 2 * stretch_max;
+    // Room behind each buffer for the widest vector reading past the last frame.
+    static constexpr int slack = 64;
+
+    // Held peaks in the order they are read: entry j is the largest driven peak of the frames
+    // that entry will still cover when it is read j frames from now, never below 1.0. Entry 0
+    // is the hold of the next frame.
+    float peak_hold[window];
+    // Linear gain that follows the held peaks: falls at once, recovers at the release rate.
+    float gain_env;
+    // Start of the window in env_history and delay: [base, base + 64) holds the last 64
+    // envelope values and driven frames, oldest first.
+    int32_t base;
+    float env_history[history + slack];
+    // Driven input, channel 0 and channel 1.
+    float delay[2][history + slack];
+
+    // Scratch of one stretch: driven peaks, then held peaks, then gain targets.
+    float work[stretch_max + slack];
+    // Holds of the previous 64-frame block of a stretch, as the next block reads them; one
+    // slot in front so that a block can be scanned in whole vectors.
+    float held[2][1 + window + slack];
+
+    // Smoothed gain of a window whose 64 envelope values are all constant_env, kept while the
+    // envelope rests and recomputed when the value or the rounding state changes.
+    float constant_env;
+    float constant_gain;
+    uint32_t constant_mode;
+    bool constant_known;
+};
+
+// One call of the signal path. Outputs may share memory with inputs only where the plug-in
+// has checked that working through the call in stretches cannot change a result.
+struct limitZ_job {
+    const float* in0;
+    const float* in1;  // unused in mono
+    std::ptrdiff_t in_step;
+    float* out0;
+    float* out1;  // null: channel 1 steers the gain but its result is dropped; unused in mono
+    std::ptrdiff_t out_step;
+    int frames;
+    bool stereo;
+    // False: the unclipped products are written, channel 0 then channel 1 frame by frame, and
+    // the caller clips afterwards.
+    bool clip;
+    float drive;
+    float release_coeff;
+    float ceiling_gain;
+    // Rounding mode and flush settings of the calling thread: results cached across calls
+    // are valid only under the same settings.
+    uint32_t fp_mode;
+};
+
+// Empties the delay, releases the gain and clears every peak.
+void limitZ_reset_signal(limitZ_signal_state& state);
+// Clips frames samples (step floats apart) just below full scale and applies the ceiling:
+// the last stage of a call run with job.clip false.
+void limitZ_clip_and_scale(float* samples, std::ptrdiff_t step, int frames, float ceiling_gain);
+
+// The code paths. Each runs job.frames frames (at least 1) and advances the state.
+using limitZ_signal_run = void (*)(limitZ_signal_state& state, const limitZ_job& job);
+void limitZ_run_scalar(limitZ_signal_state& state, const limitZ_job& job);
+#if defined(__SSE2__)
+void limitZ_run_sse2(limitZ_signal_state& state, const limitZ_job& job);
+#endif
+#if defined(ZANDOR_LIMITER_AVX2)
+void limitZ_run_avx2(limitZ_signal_state& state, const limitZ_job& job);
+#endif
