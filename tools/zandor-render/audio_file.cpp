@@ -102,16 +102,23 @@ audio_reader::audio_reader(const std::string& path) : path_(path) {
                            "cannot read " + path + ": " + sndfile_message(nullptr));
     }
     shape_ = {info.format, info.channels, info.samplerate, info.frames};
-    if (info.channels < 1 || info.channels > most_channels) {
-        throw render_error(exit_status::input, path + " has " + std::to_string(info.channels) +
-                                                   " channels; only mono and stereo files can be "
-                                                   "limited");
-    }
-    if (info.samplerate < lowest_rate_hz || info.samplerate > highest_rate_hz) {
-        throw render_error(exit_status::input,
-                           path + " has a sample rate of " + std::to_string(info.samplerate) +
-                               " Hz; the limiter accepts " + std::to_string(lowest_rate_hz) +
-                               " Hz to " + std::to_string(highest_rate_hz) + " Hz");
+    // A refused file is closed here: the destructor does not run for a constructor that throws.
+    try {
+        if (info.channels < 1 || info.channels > most_channels) {
+            throw render_error(exit_status::input, path + " has " + std::to_string(info.channels) +
+                                                       " channels; only mono and stereo files can "
+                                                       "be limited");
+        }
+        if (info.samplerate < lowest_rate_hz || info.samplerate > highest_rate_hz) {
+            throw render_error(exit_status::input,
+                               path + " has a sample rate of " + std::to_string(info.samplerate) +
+                                   " Hz; the limiter accepts " + std::to_string(lowest_rate_hz) +
+                                   " Hz to " + std::to_string(highest_rate_hz) + " Hz");
+        }
+    } catch (...) {
+        sf_close(file_);
+        file_ = nullptr;
+        throw;
     }
 }
 
