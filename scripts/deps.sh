@@ -24,3 +24,7 @@ BASE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
 # Cross compilers for the Windows DLLs and wine to run their tests; wine64 runs the 64-bit
 # programs, wine32 the 32-bit ones.
 WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine64)
+
+# clang with its sanitizer runtimes and libFuzzer for the asan, fuzz and tsan presets, and
+# llvm-symbolizer so that sanitizer reports name files and lines.
+SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
