@@ -7,6 +7,8 @@
 #include <cmath>
 #include <cstdint>
 #include <cstring>
+#include <fstream>
+#include <iterator>
 #include <limits>
 #include <memory>
 #include <string>
@@ -354,6 +356,19 @@ TEST(HostileHost, AChunkCutShortAnywhereRestoresTheRecordsItHoldsWhole) {
         }
         EXPECT_EQ(fx.chunk().size(), saved.size());
     }
+}
+
+TEST(HostileHost, AChunkSavedByThisVersionLoadsAndSavesBackUnchanged) {
+    // Written by the limiter with Threshold, Ceiling and Release moved from their defaults;
+    // hosts keep such chunks in their projects.
+    std::ifstream file(ZANDOR_SAVED_CHUNK, std::ios::binary);
+    const bytes stored((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
+    ASSERT_EQ(stored.size(), 247u);
+    effect fx, adjusted;
+    adjust(adjusted);
+    EXPECT_EQ(fx.set_chunk(stored), 247);
+    for (VstInt32 i = 0; i < param_count; ++i) EXPECT_EQ(fx.get(i), adjusted.get(i)) << i;
+    EXPECT_EQ(fx.chunk(), stored);
 }
 
 TEST(HostileHost, AThousandInstancesLiveSideBySideAndCloseCleanly) {
