@@ -70,12 +70,18 @@ uint32_t bits_of(float x) {
 // The calling thread's rounding mode and, on x86, its flush-to-zero and denormals-are-zero
 // settings: everything besides the operands that decides the bits of a float result.
 uint32_t current_fp_mode() {
-    auto mode = static_cast<uint32_t>(std::fegetround());
 #if defined(__SSE__)
     // The control half of MXCSR (the lower six bits are sticky exception flags).
-    mode ^= (_mm_getcsr() & 0xffc0u) << 16;
+    const uint32_t mode = _mm_getcsr() & 0xffc0u;
+#else
+    const uint32_t mode = 0;
 #endif
+#if defined(__x86_64__)
+    // All float and double arithmetic runs in SSE registers, the power function's included.
     return mode;
+#else
+    return mode ^ (static_cast<uint32_t>(std::fegetround()) << 16);
+#endif
 }
 
 // The bytes a channel touches in a call: frames floats, step apart.

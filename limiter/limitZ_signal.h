@@ -15,30 +15,36 @@ struct limitZ_signal_state {
     static constexpr int stretch_max = 512;
     // The histories hold the window in front of the frames of a stretch. A stretch is appended
     // behind the window and the window then moves up; only when the end is reached is it
-    // copied back to the front, so most calls copy nothing.
+    // copied back to the front (and the envelope's when it has left a 64-byte boundary), so
+    // most calls copy little or nothing.
     static constexpr int history = window + 2 * stretch_max;
     // Room behind each buffer for the widest vector reading past the last frame.
     static constexpr int slack = 64;
 
-    // Held peaks in the order they are read: entry j is the largest driven peak of the frames
-    // that entry will still cover when it is read j frames from now, never below 1.0. Entry 0
-    // is the hold of the next frame.
-    float peak_hold[window];
     // Linear gain that follows the held peaks: falls at once, recovers at the release rate.
     float gain_env;
-    // Start of the window in env_history and delay: [base, base + 64) holds the last 64
-    // envelope values and driven frames, oldest first.
+    // Start of the window in the peak and delay histories: [base, base + 64) holds the
+    // driven peaks and driven frames of the last 64 frames, oldest first.
     int32_t base;
-    float env_history[history + slack];
+    // The same for the envelope history; always a multiple of 16 when a stretch starts.
+    int32_t env_base;
+    // Louder driven magnitude of each frame; the peak hold is their sliding maximum.
+    float peak_history[history + slack];
     // Driven input, channel 0 and channel 1.
     float delay[2][history + slack];
+    // Envelope values, twice. Each copy starts at the first 64-byte boundary of its storage,
+    // the second 8 floats further on, so that any 8 consecutive values can be read from one
+    // of them without crossing a 64-byte boundary.
+    static constexpr int env_storage = history + slack + 32;
+    float env_history[2][env_storage];
 
-    // Scratch of one stretch: driven peaks, then held peaks, then gain targets.
+    // Scratch of one stretch: the gain targets.
     float work[stretch_max + slack];
-    // Holds of the previous 64-frame block of a stretch, as the next block reads them; one
-    // slot in front so that a block can be scanned in whole vectors.
-    float held[2][1 + window + slack];
+    // What a 64-frame block of a stretch holds of the frames before it.
+    float held[window];
 
+    // How many of the last envelope values are known to be equal (counted up to 128).
+    int32_t steady_length;
     // Smoothed gain of a window whose 64 envelope values are all constant_env, kept while the
     // envelope rests and recomputed when the value or the rounding state changes.
     float constant_env;

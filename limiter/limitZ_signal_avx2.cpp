@@ -39,6 +39,9 @@ struct avx2_lanes {
     static reg div(reg a, reg b) { return _mm256_div_ps(a, b); }
     // a > b ? a : b, lane by lane, as the scalar path chooses.
     static reg max(reg a, reg b) { return _mm256_max_ps(a, b); }
+    static bool all_equal(reg a, reg b) {
+        return _mm256_movemask_ps(_mm256_cmp_ps(a, b, _CMP_EQ_OQ)) == 0xff;
+    }
 
     // The byte shifts work within each half; the top (or bottom) lane of one half is then
     // carried into the other. The zeros shifted in are no larger than any magnitude.

@@ -5,7 +5,7 @@
 //
 // A call is worked through in stretches. For each stretch:
 //  1. the input is driven into the delay history, and the louder channel's magnitude of each
-//     frame is kept as its peak;
+//     frame into the peak history;
 //  2. the peaks become held peaks, the largest of the last 64 frames (a sliding maximum,
 //     exact in any order), and then gain targets;
 //  3. the envelope follows the targets frame by frame, the one strictly sequential part, into
@@ -20,6 +20,7 @@
 #include <cfloat>
 #include <cstddef>
 #include <cstdint>
+#include <utility>
 
 #include "limitZ_signal.h"
 
@@ -29,6 +30,8 @@ namespace engine {
 constexpr int window = limitZ_signal_state::window;
 constexpr int stretch_max = limitZ_signal_state::stretch_max;
 constexpr int history = limitZ_signal_state::history;
+// A run of equal envelope values longer than the window needs no exact length.
+constexpr int steady_limit = 2 * window;
 
 // Added to every driven sample so that silence never decays into subnormal numbers.
 constexpr float denormal_offset = 1e-30f;
@@ -89,19 +92,81 @@ inline float clip_sample(float y, float ceiling_gain) {
     return y * ceiling_gain;
 }
 
-// The envelope over a stretch: falls to a lower target at once, otherwise moves towards the
-// target by the release coefficient g. With g in (0, 1) the release value never lies below
-// the target when the target is lower, and never above it otherwise, so the smaller of the
-// two is exactly the value of that choice.
-inline float follow_envelope(const float* targets, float* envelope, int frames, float env,
-                             float g) {
-    for (int i = 0; i < frames; ++i) {
-        const float t = targets[i];
-        const float released = t + (env - t) * g;
-        env = t < released ? t : released;
-        envelope[i] = env;
+// The envelope, frame by frame: it falls to a lower target at once and otherwise moves
+// towards the target by the release coefficient. A fall is rare, so the branch is taken
+// seldom and the dependent chain of a frame is one subtraction, multiplication and addition.
+struct envelope_run {
+    const float* targets;
+    float* values;
+    float* copy;  // the second copy of values
+    float release_coeff;
+};
+
+// The envelope itself is a separate local of the caller, never reached through a pointer,
+// so that it stays in a register while values are stored.
+[[gnu::always_inline]] inline void envelope_step(const envelope_run& r, int i, float& env) {
+    const float t = r.targets[i];
+    if (t < env) {
+        env = t;
+    } else {
+        env = t + (env - t) * r.release_coeff;
     }
+    r.values[i] = env;
+    r.copy[i] = env;
+}
+
+inline float follow_envelope(const envelope_run& r, int first, int end, float env) {
+    for (int i = first; i < end; ++i) envelope_step(r, i, env);
     return env;
+}
+
+inline uint32_t bits_of(float x) {
+    return __builtin_bit_cast(uint32_t, x);
+}
+
+// Whether the envelope stays exactly where it is through frames [first, end): no peak is
+// held there (every target is 1.0) and one step towards 1.0 leaves the envelope unchanged.
+// A limiter that is not working spends most of its time so; the values can then be written
+// without the chain of dependent steps. The targets are looked at first: that answer does not
+// wait for the envelope, so a limiter that is working learns it early and cheaply.
+template <class V>
+inline bool envelope_rests(const envelope_run& r, int first, int end, float env) {
+    const typename V::reg unity = V::set1(1.0f);
+    int i = first;
+    for (; i + V::lanes <= end; i += V::lanes) {
+        if (!V::all_equal(V::load(r.targets + i), unity)) return false;
+    }
+    for (; i < end; ++i) {
+        if (r.targets[i] != 1.0f) return false;
+    }
+    const float t = 1.0f;
+    float next = env;
+    envelope_step(envelope_run{&t, &next, &next, r.release_coeff}, 0, next);
+    return bits_of(next) == bits_of(env);
+}
+
+template <class V>
+inline void hold_envelope(const envelope_run& r, int first, int end, float env) {
+    const typename V::reg value = V::set1(env);
+    int i = first;
+    for (; i + V::lanes <= end; i += V::lanes) {
+        V::store(r.values + i, value);
+        V::store(r.copy + i, value);
+    }
+    for (; i < end; ++i) r.values[i] = r.copy[i] = env;
+}
+
+// Follows the envelope through frames [first, end) and keeps track of where the run of
+// equal envelope values that ends with the last of them begins (steady, a frame index).
+template <class V>
+inline float advance_envelope(const envelope_run& r, int first, int end, float env, int& steady) {
+    if (first >= end) return env;
+    if (envelope_rests<V>(r, first, end, env)) {
+        hold_envelope<V>(r, first, end, env);
+        return env;
+    }
+    steady = end - 1;
+    return follow_envelope(r, first, end, env);
 }
 
 // Driven samples into the delay history, the louder magnitude of each frame into peaks.
@@ -138,93 +203,141 @@ void drive_stretch(const limitZ_job& job, const float* in0, const float* in1, fl
     }
 }
 
-// Turns the peaks of a stretch (in work) into gain targets in place, and moves the peak hold
-// on by the stretch.
+// Turns the peaks of a stretch into gain targets in work.
 //
 // The held peak of frame i is the largest of 1.0 and the peaks of frames i - 63 .. i. In
 // blocks of 64 frames from the stretch start, that is the larger of the running maximum of
-// the block up to i and the maximum of the previous block from i - 63 on. Before the first
-// block the peak hold stands in for the previous block: its entry j is exactly the maximum
-// over the frames it will cover when read j frames from now.
+// the block up to i and the maximum of the frames before the block from i - 63 on. The
+// latter may take in the block's first frame as well, which the former always covers; so
+// each side is read and written at the same vector positions.
 template <class V>
-void hold_peaks(limitZ_signal_state& s, float* work, int frames) {
+void hold_peaks(limitZ_signal_state& s, int frames) {
     using reg = typename V::reg;
     constexpr int lanes = V::lanes;
-    float* prev = s.held[0] + 1;
-    float* next = s.held[1] + 1;
-    for (int j = 0; j < window; j += lanes) V::store(prev + j, V::load(s.peak_hold + j));
-
-    // The hold after the stretch. An entry read during the stretch covers the frames after
-    // its reading; the others have waited through the whole stretch.
-    const int read = frames < window ? frames : window;
-    float latest = full_scale;
-    for (int i = frames - 1; i >= frames - read; --i) {
-        s.peak_hold[i + window - frames] = latest;
-        latest = work[i] > latest ? work[i] : latest;
-    }
-    for (int j = 0; j + frames < window; ++j) {
-        const float h = prev[j + frames];
-        s.peak_hold[j] = h > latest ? h : latest;
-    }
-
+    // peaks[j] is the peak of frame j - 64 of the stretch.
+    const float* const peaks = s.peak_history + s.base;
+    float* const before = s.held;
     const reg one = V::set1(1.0f);
     for (int start = 0; start < frames; start += window) {
-        float* const block = work + start;
-        if (start + window < frames) {
-            // What the next block needs of this one: next[j] = max(1, peaks j + 1 .. 63).
-            reg later = V::set1(full_scale);
-            for (int j = window - lanes; j >= 0; j -= lanes) {
-                const reg x = V::max(V::suffix_max(V::load(block + j)), later);
-                V::store(next + j - 1, x);
-                later = V::broadcast_first(x);
-            }
-            next[window - 1] = full_scale;
+        // before[j] = max(1, peaks of frames start - 63 + j .. start).
+        reg later = one;
+        for (int j = window - lanes; j >= 0; j -= lanes) {
+            const reg x = V::max(V::suffix_max(V::load(peaks + start + 1 + j)), later);
+            V::store(before + j, x);
+            later = V::broadcast_first(x);
         }
+
         const int n = frames - start < window ? frames - start : window;
+        const float* const block = peaks + window + start;
         reg earlier = V::zero();
         for (int j = 0; j < n; j += lanes) {
             const reg x = V::max(V::prefix_max(V::load(block + j)), earlier);
             earlier = V::broadcast_last(x);
-            V::store(block + j, V::div(one, V::max(V::load(prev + j), x)));
+            V::store(s.work + start + j, V::div(one, V::max(V::load(before + j), x)));
         }
-        float* const t = prev;
-        prev = next;
-        next = t;
     }
 }
 
-// Smoothed gains of G vectors of consecutive frames. h points at the envelope value of the
-// first frame; lane l of vector k is frame k * lanes + l, whose value of age a lies at
-// h[k * lanes + l - a]. Every lane adds its terms in the order of a single frame, so each
-// frame's rounding is that of the frame computed alone; the G sums are independent chains
-// that the processor overlaps.
-template <class V, int G>
-inline void smooth(const float* h, typename V::reg* gain) {
-    using reg = typename V::reg;
-    constexpr int lanes = V::lanes;
-    reg sum[G];
-    // The sum starts at 0; adding the first term to 0 changes nothing, the term being
-    // positive (or a zero of the sign the rounding mode would give the sum).
-    {
-        const reg w = V::set1(weights.w[0]);
-        for (int k = 0; k < G; ++k) {
-            const float* a = h + k * lanes;
-            sum[k] = V::mul(w, V::add(V::load(a), V::load(a - (window - 1))));
-        }
+// Smoothed gains of G vectors of consecutive frames. Lane l of vector k is frame
+// k * lanes + l, whose envelope value of age a lies at h[k * lanes + l - a]. Every lane adds
+// its terms in the order of a single frame, so each frame's rounding is that of the frame
+// computed alone; the G sums are independent chains that the processor overlaps.
+//
+// With Aligned, h lies on a 64-byte boundary, and a vector that would straddle two 64-byte
+// lines is read from the second copy of the envelope (h1) instead, at no extra cost.
+//
+// Meanwhile the envelope of Steps later frames is followed: its chain of dependent steps is
+// the slowest part of the signal path, and spread among the terms it runs alongside them.
+constexpr int smoothing_terms = flat_last_age + 1;
+
+struct envelope_window {
+    const float* h;
+    const float* h1;
+};
+
+template <class V, bool Aligned, int Offset>
+[[gnu::always_inline]] inline typename V::reg load_envelope(const envelope_window& w) {
+    constexpr int line = 16;  // floats in 64 bytes
+    constexpr int phase = ((Offset % line) + line) % line;
+    if constexpr (Aligned && phase > line - V::lanes) {
+        return V::load(w.h1 + Offset);
+    } else {
+        return V::load(w.h + Offset);
     }
-    for (int age = 1; age < sloped_pairs; ++age) {
-        const reg w = V::set1(weights.w[age]);
-        for (int k = 0; k < G; ++k) {
-            const float* a = h + k * lanes;
-            sum[k] = V::add(sum[k],
-                            V::mul(w, V::add(V::load(a - age), V::load(a - (window - 1 - age)))));
-        }
+}
+
+template <class V, bool Aligned, int Age, int K>
+[[gnu::always_inline]] inline void add_term(const envelope_window& w, typename V::reg& sum) {
+    constexpr int at = K * V::lanes;
+    if constexpr (Age == 0) {
+        // The sum starts at 0; adding the first term to 0 changes nothing, the term being
+        // positive (or a zero of the sign the rounding mode would give the sum).
+        sum = V::mul(V::set1(weights.w[0]), V::add(load_envelope<V, Aligned, at>(w),
+                                                   load_envelope<V, Aligned, at - 63>(w)));
+    } else if constexpr (Age < sloped_pairs) {
+        const typename V::reg pair = V::add(load_envelope<V, Aligned, at - Age>(w),
+                                            load_envelope<V, Aligned, at - (63 - Age)>(w));
+        sum = V::add(sum, V::mul(V::set1(weights.w[Age]), pair));
+    } else {
+        sum = V::add(sum, load_envelope<V, Aligned, at - Age>(w));
     }
-    for (int age = flat_first_age; age <= flat_last_age; ++age) {
-        for (int k = 0; k < G; ++k) sum[k] = V::add(sum[k], V::load(h + k * lanes - age));
-    }
-    const reg norm = V::set1(normaliser);
+}
+
+template <class V, bool Aligned, int Age, int... K>
+[[gnu::always_inline]] inline void add_terms(const envelope_window& w, typename V::reg* sum,
+                                             std::integer_sequence<int, K...>) {
+    (add_term<V, Aligned, Age, K>(w, sum[K]), ...);
+}
+
+template <int Age, int Steps>
+[[gnu::always_inline]] inline void envelope_share(const envelope_run& r, float& env) {
+    constexpr int first = Age * Steps / smoothing_terms;
+    constexpr int end = (Age + 1) * Steps / smoothing_terms;
+#pragma GCC unroll 4
+    for (int i = first; i < end; ++i) envelope_step(r, i, env);
+}
+
+template <class V, int G, bool Aligned, int Steps, int... Ages>
+[[gnu::always_inline]] inline void smooth_terms(const envelope_window& w, typename V::reg* sum,
+                                                const envelope_run& r, float& env,
+                                                std::integer_sequence<int, Ages...>) {
+    ((add_terms<V, Aligned, Ages>(w, sum, std::make_integer_sequence<int, G>()),
+      envelope_share<Ages, Steps>(r, env)),
+     ...);
+}
+
+// One group, in a function of its own: the register allocator then deals with the sums,
+// the terms and the envelope alone. Answers the envelope after its Steps frames.
+template <class V, int G, bool Aligned, int Steps>
+[[gnu::noinline]] float smooth(const envelope_window w, typename V::reg* gain, const envelope_run r,
+                               float env) {
+    typename V::reg sum[G];
+    smooth_terms<V, G, Aligned, Steps>(w, sum, r, env,
+                                       std::make_integer_sequence<int, smoothing_terms>());
+    const typename V::reg norm = V::set1(normaliser);
     for (int k = 0; k < G; ++k) gain[k] = V::mul(sum[k], norm);
+    return env;
+}
+
+// The smoothed gain of a window whose 64 envelope values all equal x, by the same steps
+// as any lane.
+inline float smooth_constant(float x) {
+    float sum = weights.w[0] * (x + x);
+    for (int age = 1; age < sloped_pairs; ++age) sum = sum + weights.w[age] * (x + x);
+    for (int age = flat_first_age; age <= flat_last_age; ++age) sum = sum + x;
+    return sum * normaliser;
+}
+
+// The smoothed gain of a constant window of x, worked out once for as long as the value and
+// the rounding state stay the same.
+inline float constant_gain(limitZ_signal_state& s, float x, uint32_t fp_mode) {
+    if (!s.constant_known || bits_of(x) != bits_of(s.constant_env) || fp_mode != s.constant_mode) {
+        s.constant_gain = smooth_constant(x);
+        s.constant_env = x;
+        s.constant_mode = fp_mode;
+        s.constant_known = true;
+    }
+    return s.constant_gain;
 }
 
 // Output pointers of one frame onwards, or null for a dropped channel.
@@ -274,47 +387,98 @@ inline outputs advance(const outputs& out, int frames) {
             out.out1 != nullptr ? out.out1 + frames * out.step : nullptr, out.step};
 }
 
-// Moves the window of the histories back to their front when a stretch would not fit
-// behind it.
+// Start of an envelope copy: the first 64-byte boundary in its storage; the second copy
+// lies 8 floats further on.
+inline float* envelope_origin(limitZ_signal_state& s, int copy) {
+    float* const storage = s.env_history[copy];
+    const auto misalignment = reinterpret_cast<uintptr_t>(storage) & 63u;
+    return storage + ((64u - misalignment) & 63u) / sizeof(float) + 8 * copy;
+}
+
+// Moves the windows of the histories back to their front when a stretch would not fit
+// behind them, and the envelope's window up to the next 64-byte boundary.
 inline void make_room(limitZ_signal_state& s, int frames) {
-    if (s.base + window + frames <= history) return;
-    for (int j = 0; j < window; ++j) {
-        s.env_history[j] = s.env_history[s.base + j];
-        s.delay[0][j] = s.delay[0][s.base + j];
-        s.delay[1][j] = s.delay[1][s.base + j];
+    if (s.base + window + frames > history) {
+        for (int j = 0; j < window; ++j) {
+            s.delay[0][j] = s.delay[0][s.base + j];
+            s.delay[1][j] = s.delay[1][s.base + j];
+            s.peak_history[j] = s.peak_history[s.base + j];
+        }
+        s.base = 0;
     }
-    s.base = 0;
+    int to = (s.env_base + 15) & ~15;
+    if (to + window + frames > history) to = 0;
+    if (to == s.env_base) return;
+    for (int c = 0; c < 2; ++c) {
+        float* const e = envelope_origin(s, c);
+        // The two places may overlap: copy in the direction that reads each value first.
+        if (to < s.env_base) {
+            for (int j = 0; j < window; ++j) e[to + j] = e[s.env_base + j];
+        } else {
+            for (int j = window - 1; j >= 0; --j) e[to + j] = e[s.env_base + j];
+        }
+    }
+    s.env_base = to;
 }
 
 template <class V, int G>
 void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0, const float* in1,
                  const outputs& out, int frames) {
     constexpr int lanes = V::lanes;
+    constexpr int group = G * lanes;
+    // Groups start on 64-byte boundaries of the envelope when they span a multiple of 16.
+    constexpr bool aligned = lanes > 1 && group % 16 == 0;
     make_room(s, frames);
-    float* const env = s.env_history + s.base;
+    float* const env = envelope_origin(s, 0) + s.env_base + window;
+    float* const env_copy = envelope_origin(s, 1) + s.env_base + window;
     const float* const driven0 = s.delay[0] + s.base;
     const float* const driven1 = s.delay[1] + s.base;
 
     drive_stretch<V>(job, in0, in1, s.delay[0] + s.base + window, s.delay[1] + s.base + window,
-                     s.work, frames);
-    hold_peaks<V>(s, s.work, frames);
-    s.gain_env = follow_envelope(s.work, env + window, frames, s.gain_env, job.release_coeff);
+                     s.peak_history + s.base + window, frames);
+    hold_peaks<V>(s, frames);
 
-    int i = 0;
+    // The envelope runs one group of frames ahead of the smoothing that reads it. The last
+    // group may reach past the stretch: its extra lanes read older, finite values and are
+    // not written out. Where the 64 values a group reads are all the same, its gains are
+    // that of a constant window.
+    const envelope_run r{s.work, env, env_copy, job.release_coeff};
+    float e = s.gain_env;
+    int steady = -s.steady_length;
+    int followed = frames < group ? frames : group;
+    e = advance_envelope<V>(r, 0, followed, e, steady);
     typename V::reg gain[G];
-    for (; i + G * lanes <= frames; i += G * lanes) {
-        smooth<V, G>(env + window + i, gain);
+    for (int i = 0; i < frames; i += group) {
+        const envelope_window w{env + i, env_copy + i};
+        const bool constant = steady <= i - (window - 1);
+        const int ahead_end = followed + group <= frames ? followed + group : frames;
+        if (constant) {
+            const float x = env[i];
+            e = advance_envelope<V>(r, followed, ahead_end, e, steady);
+            const typename V::reg g = V::set1(constant_gain(s, x, job.fp_mode));
+            for (int k = 0; k < G; ++k) gain[k] = g;
+        } else if (ahead_end - followed == group && !envelope_rests<V>(r, followed, ahead_end, e)) {
+            const envelope_run ahead{r.targets + followed, r.values + followed, r.copy + followed,
+                                     r.release_coeff};
+            e = smooth<V, G, aligned, group>(w, gain, ahead, e);
+            steady = ahead_end - 1;
+        } else {
+            e = advance_envelope<V>(r, followed, ahead_end, e, steady);
+            smooth<V, G, aligned, 0>(w, gain, r, e);
+        }
+        followed = ahead_end;
         for (int k = 0; k < G; ++k) {
             const int f = i + k * lanes;
-            emit<V>(job, gain[k], driven0 + f, driven1 + f, advance(out, f), lanes);
+            if (f >= frames) break;
+            const int count = frames - f < lanes ? frames - f : lanes;
+            emit<V>(job, gain[k], driven0 + f, driven1 + f, advance(out, f), count);
         }
     }
-    for (; i < frames; i += lanes) {
-        smooth<V, 1>(env + window + i, gain);
-        const int count = frames - i < lanes ? frames - i : lanes;
-        emit<V>(job, gain[0], driven0 + i, driven1 + i, advance(out, i), count);
-    }
+    // How many of the last values are equal, as far as the next stretch needs to know.
+    s.steady_length = frames - steady < steady_limit ? frames - steady : steady_limit;
+    s.gain_env = e;
     s.base += frames;
+    s.env_base += frames;
 }
 
 // Runs a whole call in stretches.

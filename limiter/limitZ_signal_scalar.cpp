@@ -21,6 +21,7 @@ struct scalar_lanes {
     static reg mul(reg a, reg b) { return a * b; }
     static reg div(reg a, reg b) { return a / b; }
     static reg max(reg a, reg b) { return a > b ? a : b; }
+    static bool all_equal(reg a, reg b) { return a == b; }
     static reg prefix_max(reg x) { return x; }
     static reg suffix_max(reg x) { return x; }
     static reg broadcast_first(reg x) { return x; }
@@ -38,19 +39,22 @@ void limitZ_run_scalar(limitZ_signal_state& state, const limitZ_job& job) {
 }
 
 void limitZ_reset_signal(limitZ_signal_state& s) {
-    for (float& h : s.peak_hold) h = engine::full_scale;
     s.gain_env = 10000.0f;
     s.base = 0;
+    s.env_base = 0;
     // The whole history, not only the window: vectors reading past the last frame of a
     // stretch then meet ordinary finite numbers.
-    for (float& e : s.env_history) e = 1.0f;
+    for (auto& copy : s.env_history) {
+        for (float& e : copy) e = 1.0f;
+    }
     for (auto& channel : s.delay) {
         for (float& d : channel) d = 0.0f;
     }
+    // No peak has been seen: anything up to full scale holds nothing.
+    for (float& p : s.peak_history) p = 0.0f;
     for (float& w : s.work) w = 0.0f;
-    for (auto& block : s.held) {
-        for (float& h : block) h = engine::full_scale;
-    }
+    for (float& h : s.held) h = engine::full_scale;
+    s.steady_length = 0;
     s.constant_env = 0.0f;
     s.constant_gain = 0.0f;
     s.constant_mode = 0;

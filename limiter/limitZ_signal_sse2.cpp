@@ -36,6 +36,7 @@ struct sse2_lanes {
     static reg div(reg a, reg b) { return _mm_div_ps(a, b); }
     // a > b ? a : b, lane by lane, as the scalar path chooses.
     static reg max(reg a, reg b) { return _mm_max_ps(a, b); }
+    static bool all_equal(reg a, reg b) { return _mm_movemask_ps(_mm_cmpeq_ps(a, b)) == 0xf; }
 
     // Bit shifts move whole lanes; the zeros shifted in are no larger than any magnitude.
     static reg prefix_max(reg x) {

@@ -180,6 +180,42 @@ TEST(LimiterPaths, AnySplitIntoBlocksAndTimedRecordsMatchesTheModel) {
     }
 }
 
+// Lone peaks among quiet passages, with the fastest releases: the envelope comes to rest
+// and starts again at every position relative to blocks and vectors, in blocks of random
+// sizes.
+TEST(LimiterPaths, RestingBetweenLonePeaksMatchesTheModel) {
+    const size_t frames = 40000;
+    auto quiet_with_peaks = [&](uint32_t seed) {
+        auto v = noise(frames, 0.5f, seed);
+        uint32_t s = seed;
+        for (size_t t = 100; t < frames;) {
+            s = s * 1664525u + 1013904223u;
+            v[t] = (s & 1 ? 1.0f : -1.0f) * (1.5f + static_cast<float>(s >> 29));
+            t += 70 + (s >> 8) % 331;
+        }
+        return v;
+    };
+    const auto left = quiet_with_peaks(41);
+    const auto right = quiet_with_peaks(42);
+    std::vector<int> sizes;
+    uint32_t s = 43;
+    for (size_t done = 0; done < frames; done += sizes.back()) {
+        s = s * 1664525u + 1013904223u;
+        sizes.push_back(1 + static_cast<int>((s >> 8) % 600));
+    }
+    for (float rate : {4000.0f, 44100.0f}) {
+        SCOPED_TRACE(::testing::Message() << rate << " Hz");
+        const auto expected = model_render(left, right, {{0, PARAM_RELEASE, 0.001f}}, 2, rate);
+        on_every_path([&] {
+            limiter_host host(rate);
+            host.plugin->set_param_value(PARAM_RELEASE, 0.001f);
+            const auto out = render(host.plugin.get(), left, right, sizes);
+            EXPECT_TRUE(same_bits(expected[0], out[0]));
+            EXPECT_TRUE(same_bits(expected[1], out[1]));
+        });
+    }
+}
+
 // In place, interleaved in place, channels swapped in place, and buffers that overlap so
 // that a frame's output lands on a later frame's input or two outputs share memory: every
 // case gives what the frame-by-frame order gives (the model, handed the same pointers).
@@ -254,11 +290,17 @@ TEST(LimiterPaths, SharedAndOverlappingBuffersGiveTheFrameByFrameResult) {
 // The release coefficient and any other result kept between calls belong to the rounding
 // settings they were worked out under. Silence leaves the same state under any rounding
 // mode, so after it a call under another mode must give what a limiter that has only known
-// that mode gives.
+// that mode gives, through a quiet start as well as loud passages.
 TEST(LimiterPaths, ARoundingModeChangeBetweenCallsIsHonoured) {
     const std::vector<float> silence(3000, 0.0f);
-    const auto left = music(4000, 6.0f, 9);
-    const auto right = music(4000, 2.0f, 10);
+    auto quiet_then_loud = [](uint32_t seed) {
+        auto v = noise(500, 0.2f, seed);
+        const auto loud = music(4000, 6.0f, seed);
+        v.insert(v.end(), loud.begin(), loud.end());
+        return v;
+    };
+    const auto left = quiet_then_loud(9);
+    const auto right = quiet_then_loud(10);
     on_every_path([&] {
         const int entry_mode = std::fegetround();
         auto second_call = [&](int first_mode) {
@@ -267,7 +309,7 @@ TEST(LimiterPaths, ARoundingModeChangeBetweenCallsIsHonoured) {
             std::fesetround(first_mode);
             render(host.plugin.get(), silence, silence, {3000});
             std::fesetround(FE_UPWARD);
-            const auto out = render(host.plugin.get(), left, right, {4000});
+            const auto out = render(host.plugin.get(), left, right, {4500});
             std::fesetround(entry_mode);
             return out;
         };
