@@ -347,23 +347,33 @@ struct outputs {
     std::ptrdiff_t step;
 };
 
+// What the output stage needs of a call, read once: the outputs may lie anywhere, so values
+// read through the job after a store would have to be read again.
+template <class V>
+struct output_stage {
+    typename V::reg ceiling;
+    bool clip;
+    bool second;  // channel 1 is written
+
+    output_stage(const limitZ_job& job, const outputs& out)
+        : ceiling(V::set1(job.ceiling_gain)), clip(job.clip), second(out.out1 != nullptr) {}
+};
+
 // The delayed frames times their gains, clipped and scaled unless the caller clips, for the
 // first count lanes (all when count is lanes). Channel 0 is written before channel 1 frame
 // by frame, as a caller that clips afterwards expects.
 template <class V>
-inline void emit(const limitZ_job& job, typename V::reg gain, const float* driven0,
+inline void emit(const output_stage<V> stage, typename V::reg gain, const float* driven0,
                  const float* driven1, const outputs& out, int count) {
     using reg = typename V::reg;
     constexpr int lanes = V::lanes;
-    const reg ceiling = V::set1(job.ceiling_gain);
     reg y0 = V::mul(gain, V::load(driven0));
-    if (job.clip) y0 = V::clip_scale(y0, ceiling);
-    const bool second = job.stereo && out.out1 != nullptr;
-    if (count == lanes && (lanes == 1 || job.clip)) {
+    if (stage.clip) y0 = V::clip_scale(y0, stage.ceiling);
+    if (count == lanes && (lanes == 1 || stage.clip)) {
         V::store_strided(out.out0, out.step, y0);
-        if (second) {
+        if (stage.second) {
             reg y1 = V::mul(gain, V::load(driven1));
-            if (job.clip) y1 = V::clip_scale(y1, ceiling);
+            if (stage.clip) y1 = V::clip_scale(y1, stage.ceiling);
             V::store_strided(out.out1, out.step, y1);
         }
         return;
@@ -371,14 +381,14 @@ inline void emit(const limitZ_job& job, typename V::reg gain, const float* drive
     float v0[lanes];
     float v1[lanes];
     V::store(v0, y0);
-    if (second) {
+    if (stage.second) {
         reg y1 = V::mul(gain, V::load(driven1));
-        if (job.clip) y1 = V::clip_scale(y1, ceiling);
+        if (stage.clip) y1 = V::clip_scale(y1, stage.ceiling);
         V::store(v1, y1);
     }
     for (int l = 0; l < count; ++l) {
         out.out0[l * out.step] = v0[l];
-        if (second) out.out1[l * out.step] = v1[l];
+        if (stage.second) out.out1[l * out.step] = v1[l];
     }
 }
 
@@ -443,6 +453,8 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
     // not written out. Where the 64 values a group reads are all the same, its gains are
     // that of a constant window.
     const envelope_run r{s.work, env, env_copy, job.release_coeff};
+    const uint32_t fp_mode = job.fp_mode;
+    const output_stage<V> stage(job, out);
     float e = s.gain_env;
     int steady = -s.steady_length;
     int followed = frames < group ? frames : group;
@@ -455,7 +467,7 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
         if (constant) {
             const float x = env[i];
             e = advance_envelope<V>(r, followed, ahead_end, e, steady);
-            const typename V::reg g = V::set1(constant_gain(s, x, job.fp_mode));
+            const typename V::reg g = V::set1(constant_gain(s, x, fp_mode));
             for (int k = 0; k < G; ++k) gain[k] = g;
         } else if (ahead_end - followed == group && !envelope_rests<V>(r, followed, ahead_end, e)) {
             const envelope_run ahead{r.targets + followed, r.values + followed, r.copy + followed,
@@ -471,7 +483,7 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
             const int f = i + k * lanes;
             if (f >= frames) break;
             const int count = frames - f < lanes ? frames - f : lanes;
-            emit<V>(job, gain[k], driven0 + f, driven1 + f, advance(out, f), count);
+            emit<V>(stage, gain[k], driven0 + f, driven1 + f, advance(out, f), count);
         }
     }
     // How many of the last values are equal, as far as the next stretch needs to know.

@@ -11,43 +11,12 @@
 #include "framework/axo_codes.h"
 #include "framework/test_queue.h"
 #include "limiter/limitZ_dsp.h"
-#include "limiter/limitZ_signal_path.h"
 #include "limiter_harness.h"
+#include "limiter_paths.h"
 
 namespace {
 
 const float volume_minimum = 0x1.030dc6p-5f;  // -30 dB, the lowest Threshold and Ceiling
-
-struct named_path {
-    limitZ_path path;
-    const char* name;
-};
-const named_path all_paths[] = {
-    {limitZ_path::scalar, "scalar"}, {limitZ_path::sse2, "sse2"}, {limitZ_path::avx2, "avx2"}};
-
-// Forces a path for the life of the object, then hands the choice back to the processor.
-struct forced_path {
-    explicit forced_path(limitZ_path path) { ok = limitZ_select_path(path); }
-    ~forced_path() { limitZ_select_path(limitZ_path::automatic); }
-    bool ok;
-};
-
-// Runs check once on every path this build and processor have.
-template <class F>
-void on_every_path(F check) {
-    int ran = 0;
-    for (const named_path& p : all_paths) {
-        if (!limitZ_path_available(p.path)) continue;
-        forced_path forced(p.path);
-        ASSERT_TRUE(forced.ok);
-        ASSERT_EQ(limitZ_current_path(), p.path);
-        SCOPED_TRACE(std::string("path ") + p.name);
-        check();
-        ++ran;
-    }
-    // The portable path exists everywhere, and x86 builds have SSE2.
-    EXPECT_GE(ran, 1);
-}
 
 // Something like a mix bus: a few partials under a slow swell, and drum-like bursts of noise
 // that decay quickly, some of them far over full scale; now and then a rest of silence.
