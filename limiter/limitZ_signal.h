@@ -75,6 +75,12 @@ struct limitZ_job {
     uint32_t fp_mode;
 };
 
+// Whether a call may be worked through in stretches: every input of a stretch read before its
+// outputs are written, and each output clipped as it is written. Otherwise a frame's output
+// could land on a later frame's input, or one output sample be written twice, and only the
+// frame-by-frame order with a separate clip gives the defined result.
+bool limitZ_stretches_allowed(const limitZ_job& job);
+
 // Empties the delay, releases the gain and clears every peak.
 void limitZ_reset_signal(limitZ_signal_state& state);
 // Clips frames samples (step floats apart) just below full scale and applies the ceiling:
