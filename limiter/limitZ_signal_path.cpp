@@ -19,14 +19,22 @@ bool processor_has_avx2() {
 #endif
 }
 
+// The fastest path this processor runs, found once. An atomic rather than a guarded static:
+// the first call may come from the audio thread, which must not wait on a lock; two threads
+// finding it at once store the same answer.
+std::atomic<int> fastest{-1};
+
 limitZ_path fastest_path() {
-    static const bool avx2 = processor_has_avx2();
-    if (avx2) return limitZ_path::avx2;
+    int path = fastest.load(std::memory_order_relaxed);
+    if (path < 0) {
 #if defined(__SSE2__)
-    return limitZ_path::sse2;
+        path = static_cast<int>(processor_has_avx2() ? limitZ_path::avx2 : limitZ_path::sse2);
 #else
-    return limitZ_path::scalar;
+        path = static_cast<int>(limitZ_path::scalar);
 #endif
+        fastest.store(path, std::memory_order_relaxed);
+    }
+    return static_cast<limitZ_path>(path);
 }
 
 }  // namespace
