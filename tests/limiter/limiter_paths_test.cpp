@@ -130,8 +130,10 @@ TEST(LimiterPaths, AnySplitIntoBlocksAndTimedRecordsMatchesTheModel) {
         SCOPED_TRACE(::testing::Message() << "blocks of " << size);
         std::vector<control_change> changes;
         const float thresholds[] = {0.3f, 0.7f, volume_minimum, 1.0f};
+        // A whole number of blocks apart, at least 700 frames.
+        const int64_t spacing = static_cast<int64_t>(size) * ((700 + size - 1) / size);
         int n = 0;
-        for (int64_t t = size; t<9000; t += size * 3 + 1> 700 ? size * 3 + 1 : 700) {
+        for (int64_t t = size; t < 9000; t += spacing) {
             // One change on a block boundary, one just inside the next block.
             changes.push_back({t, PARAM_THRESHOLD, thresholds[n % 4]});
             changes.push_back({t + 1, PARAM_RELEASE, n % 2 ? 0.001f : 0.05f});
