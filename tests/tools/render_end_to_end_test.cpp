@@ -260,14 +260,17 @@ TEST_F(RenderTool, ASavedPresetRendersExactlyAsTheOptionsDid) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(r.err, "");
     EXPECT_NE(r.out.find("Threshold -7.5dB, Ceiling -0.5dB, Release 50ms"), std::string::npos);
-    EXPECT_EQ(slurp(path("preset.wav")), slurp(path("options.wav")));
+    // The files themselves differ in the time stamp of their peak chunk: compare the audio.
+    const audio with_options = read("options.wav");
+    ASSERT_GT(with_options.frames(), 0u);
+    EXPECT_EQ(read("preset.wav").samples, with_options.samples);
 
     // Settings given after a preset win over it.
     ASSERT_EQ(
         run({path("in.wav"), path("over.wav"), "--preset", path("p.fxp"), "--release", "50ms"})
             .status,
         0);
-    EXPECT_EQ(slurp(path("over.wav")), slurp(path("options.wav")));
+    EXPECT_EQ(read("over.wav").samples, with_options.samples);
 }
 
 TEST_F(RenderTool, APresetOfAnotherEffectIsRefused) {
