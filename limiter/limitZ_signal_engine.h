@@ -219,20 +219,23 @@ void hold_peaks(limitZ_signal_state& s, int frames) {
     float* const before = s.held;
     const reg one = V::set1(1.0f);
     for (int start = 0; start < frames; start += window) {
-        // before[j] = max(1, peaks of frames start - 63 + j .. start).
+        // before[j] = max(1, peaks of frames start - 63 + j .. start). The maximum carried
+        // from vector to vector depends on the previous carry through one max only; the
+        // shuffles work on each vector's own scan.
         reg later = one;
         for (int j = window - lanes; j >= 0; j -= lanes) {
-            const reg x = V::max(V::suffix_max(V::load(peaks + start + 1 + j)), later);
-            V::store(before + j, x);
-            later = V::broadcast_first(x);
+            const reg own = V::suffix_max(V::load(peaks + start + 1 + j));
+            V::store(before + j, V::max(own, later));
+            later = V::max(later, V::broadcast_first(own));
         }
 
         const int n = frames - start < window ? frames - start : window;
         const float* const block = peaks + window + start;
         reg earlier = V::zero();
         for (int j = 0; j < n; j += lanes) {
-            const reg x = V::max(V::prefix_max(V::load(block + j)), earlier);
-            earlier = V::broadcast_last(x);
+            const reg own = V::prefix_max(V::load(block + j));
+            const reg x = V::max(own, earlier);
+            earlier = V::max(earlier, V::broadcast_last(own));
             V::store(s.work + start + j, V::div(one, V::max(V::load(before + j), x)));
         }
     }
