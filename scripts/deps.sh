@@ -18,7 +18,7 @@ need_packages() {
     fi
 }
 
-BASE_PACKAGES=(cmake ninja-build g++ googletest libgtest-dev libbenchmark-dev
+BASE_PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
                libsndfile1-dev libebur128-dev)
 
 # Cross compilers for the Windows DLLs and wine to run their tests; wine64 runs the 64-bit
