@@ -14,7 +14,7 @@ need_packages() {
             dpkg --add-architecture i386
         fi
         apt-get update -qq
-        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq --no-install-recommends "${missing[@]}"
+        DEBIAN_FRONTEND=noninteractive apt-get install -y -qq "${missing[@]}"
     fi
 }
 
