@@ -64,9 +64,8 @@ class axo_param_float : public axo_param {
 public:
     // Every real argument but value may be AXO_PARAM_DEFAULT and curve may be
     // AXO_PARAM_DEFAULT_CURVE. The value is stored without clamping.
-    axo_param_float(axo_plugin* owner, const char* name, float value, float minimum,
-                    float maximum, float step, float map_low, float map_high, int curve,
-                    float factor);
+    axo_param_float(axo_plugin* owner, const char* name, float value, float minimum, float maximum,
+                    float step, float map_low, float map_high, int curve, float factor);
 
     void set_value(float v) override;
     float get_value() override;
@@ -101,15 +100,13 @@ protected:
 // A linear gain factor (AXO_KIND_GAIN).
 class axo_param_volume : public axo_param_float {
 public:
-    axo_param_volume(axo_plugin* owner, const char* name, float value, float minimum,
-                     float maximum, float step, float map_low, float map_high, int curve,
-                     float factor);
+    axo_param_volume(axo_plugin* owner, const char* name, float value, float minimum, float maximum,
+                     float step, float map_low, float map_high, int curve, float factor);
 };
 
 // A time in seconds (AXO_KIND_TIME).
 class axo_param_delay : public axo_param_float {
 public:
-    axo_param_delay(axo_plugin* owner, const char* name, float value, float minimum,
-                    float maximum, float step, float map_low, float map_high, int curve,
-                    float factor);
+    axo_param_delay(axo_plugin* owner, const char* name, float value, float minimum, float maximum,
+                    float step, float map_low, float map_high, int curve, float factor);
 };
