@@ -23,15 +23,6 @@ struct avx2_lanes {
         return _mm256_setr_ps(p[0], p[step], p[2 * step], p[3 * step], p[4 * step], p[5 * step],
                               p[6 * step], p[7 * step]);
     }
-    static void store_strided(float* p, std::ptrdiff_t step, reg x) {
-        if (step == 1) {
-            store(p, x);
-            return;
-        }
-        float v[lanes];
-        store(v, x);
-        for (int l = 0; l < lanes; ++l) p[l * step] = v[l];
-    }
     static reg set1(float x) { return _mm256_set1_ps(x); }
     static reg zero() { return _mm256_setzero_ps(); }
     static reg add(reg a, reg b) { return _mm256_add_ps(a, b); }

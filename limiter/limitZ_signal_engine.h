@@ -362,6 +362,19 @@ struct output_stage {
         : ceiling(V::set1(job.ceiling_gain)), clip(job.clip), second(out.out1 != nullptr) {}
 };
 
+// Stores the lanes of x at p, p + step, p + 2 step, ...: one vector store when the
+// frames lie side by side, otherwise lane by lane.
+template <class V>
+inline void store_strided(float* p, std::ptrdiff_t step, typename V::reg x) {
+    if (step == 1) {
+        V::store(p, x);
+        return;
+    }
+    float v[V::lanes];
+    V::store(v, x);
+    for (int l = 0; l < V::lanes; ++l) p[l * step] = v[l];
+}
+
 // The delayed frames times their gains, clipped and scaled unless the caller clips, for the
 // first count lanes (all when count is lanes). Channel 0 is written before channel 1 frame
 // by frame, as a caller that clips afterwards expects.
@@ -373,11 +386,11 @@ inline void emit(const output_stage<V> stage, typename V::reg gain, const float*
     reg y0 = V::mul(gain, V::load(driven0));
     if (stage.clip) y0 = V::clip_scale(y0, stage.ceiling);
     if (count == lanes && (lanes == 1 || stage.clip)) {
-        V::store_strided(out.out0, out.step, y0);
+        store_strided<V>(out.out0, out.step, y0);
         if (stage.second) {
             reg y1 = V::mul(gain, V::load(driven1));
             if (stage.clip) y1 = V::clip_scale(y1, stage.ceiling);
-            V::store_strided(out.out1, out.step, y1);
+            store_strided<V>(out.out1, out.step, y1);
         }
         return;
     }

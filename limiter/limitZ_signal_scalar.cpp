@@ -14,7 +14,6 @@ struct scalar_lanes {
     static reg load(const float* p) { return *p; }
     static void store(float* p, reg x) { *p = x; }
     static reg load_strided(const float* p, std::ptrdiff_t) { return *p; }
-    static void store_strided(float* p, std::ptrdiff_t, reg x) { *p = x; }
     static reg set1(float x) { return x; }
     static reg zero() { return 0.0f; }
     static reg add(reg a, reg b) { return a + b; }

@@ -20,15 +20,6 @@ struct sse2_lanes {
         if (step == 1) return load(p);
         return _mm_setr_ps(p[0], p[step], p[2 * step], p[3 * step]);
     }
-    static void store_strided(float* p, std::ptrdiff_t step, reg x) {
-        if (step == 1) {
-            store(p, x);
-            return;
-        }
-        float v[lanes];
-        store(v, x);
-        for (int l = 0; l < lanes; ++l) p[l * step] = v[l];
-    }
     static reg set1(float x) { return _mm_set1_ps(x); }
     static reg zero() { return _mm_setzero_ps(); }
     static reg add(reg a, reg b) { return _mm_add_ps(a, b); }
