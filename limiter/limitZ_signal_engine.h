@@ -3,6 +3,33 @@
 // that path's instruction set only. Everything here has internal linkage: no path's machine
 // code can stand in for another's.
 //
+// Bit-exactness. Every code path, vector width, split of the audio into calls and platform
+// (Linux, 32-bit and 64-bit Windows) gives the bits of the step-by-step algorithm. Its oracle
+// is the plainly written model in the tests (tests/limiter/limiter_model.h), which every path
+// is compared with sample by sample; the scalar path is one more path held to it, no
+// reference of its own. The bits stay the same only while these rules hold:
+//  - No contracted arithmetic: the zandor_limiter target itself is built with
+//    -ffp-contract=off, so that no multiply and add are fused into one rounding where the
+//    algorithm rounds twice. The flag sits on the target and not only in the global flags,
+//    so a consumer that builds with other flags cannot change the bits.
+//  - Single precision in SSE registers: on 32-bit x86 the target is built with -msse2
+//    -mfpmath=sse (so is everything else, by the i686 toolchain file). The x87 unit would
+//    carry intermediates at extended precision and round differently from the other builds.
+//  - The AVX2 file is built for AVX2 without FMA (fused multiply-add rounds once), and uses
+//    intrinsics and this engine only: an inline library function compiled there could be
+//    the copy the linker keeps for the other paths, on a processor without AVX2.
+//  - Terms are added in frame order per lane: a vector lane computes one frame, with the
+//    terms, weights, order and roundings of that frame computed alone; nothing is summed
+//    across lanes, and the running weights are fixed once (weights below).
+//  - max(a, b) is a > b ? a : b, which answers b when either is NaN, as the SSE and AVX max
+//    instructions do; every path's max keeps that operand order. Non-finite driven samples
+//    never reach the peaks anyway (drive_sample).
+//  - Results kept across calls are keyed by the calling thread's rounding mode and flush
+//    settings (limitZ_job::fp_mode) besides their inputs: the release coefficient
+//    (limitZ_dsp::release_coefficient) and the gain of a constant window (constant_gain).
+//    A host may call under any rounding mode, and a value rounded under one mode must not
+//    be reused under another.
+//
 // A call is worked through in stretches. For each stretch:
 //  1. the input is driven into the delay history, and the louder channel's magnitude of each
 //     frame into the peak history;
@@ -37,8 +64,19 @@ constexpr int steady_limit = 2 * window;
 constexpr float denormal_offset = 1e-30f;
 // A driven peak must exceed full scale to be held; the hold never falls below it.
 constexpr float full_scale = 1.0f;
+// The gain target of a frame whose held peak is full scale or less: no limiting.
+constexpr float unity_gain = 1.0f;
+// The envelope after a reset: above any target, so that it falls to the first frame's
+// target at once instead of recovering towards it from some other gain.
+constexpr float envelope_at_reset = 10000.0f;
 // Output clip: 1 - 3 * 2^-24 (0.99999982, bits 0x3F7FFFFD), just below full scale.
 constexpr float clip_level = 0x1.fffffap-1f;
+
+// The envelope history is read in vectors that must not straddle a cache line of 64 bytes,
+// 16 floats; its second copy lies half a line (8 floats) after the first.
+constexpr int line_bytes = 64;
+constexpr int line_floats = line_bytes / static_cast<int>(sizeof(float));
+constexpr int copy_offset_floats = line_floats / 2;
 
 // Gain smoothing: a trapezoid over the 64 envelope values. Ages a and 63 - a share the weight
 // (a + 1) / 27 for a = 0..25, ages 26..37 weigh 1; the weights add up to 38.
@@ -131,15 +169,15 @@ inline uint32_t bits_of(float x) {
 // wait for the envelope, so a limiter that is working learns it early and cheaply.
 template <class V>
 inline bool envelope_rests(const envelope_run& r, int first, int end, float env) {
-    const typename V::reg unity = V::set1(1.0f);
+    const typename V::reg unity = V::set1(unity_gain);
     int i = first;
     for (; i + V::lanes <= end; i += V::lanes) {
         if (!V::all_equal(V::load(r.targets + i), unity)) return false;
     }
     for (; i < end; ++i) {
-        if (r.targets[i] != 1.0f) return false;
+        if (r.targets[i] != unity_gain) return false;
     }
-    const float t = 1.0f;
+    const float t = unity_gain;
     float next = env;
     envelope_step(envelope_run{&t, &next, &next, r.release_coeff}, 0, next);
     return bits_of(next) == bits_of(env);
@@ -217,7 +255,7 @@ void hold_peaks(limitZ_signal_state& s, int frames) {
     // peaks[j] is the peak of frame j - 64 of the stretch.
     const float* const peaks = s.peak_history + s.base;
     float* const before = s.held;
-    const reg one = V::set1(1.0f);
+    const reg one = V::set1(full_scale);
     for (int start = 0; start < frames; start += window) {
         // before[j] = max(1, peaks of frames start - 63 + j .. start). The maximum carried
         // from vector to vector depends on the previous carry through one max only; the
@@ -260,9 +298,8 @@ struct envelope_window {
 
 template <class V, bool Aligned, int Offset>
 [[gnu::always_inline]] inline typename V::reg load_envelope(const envelope_window& w) {
-    constexpr int line = 16;  // floats in 64 bytes
-    constexpr int phase = ((Offset % line) + line) % line;
-    if constexpr (Aligned && phase > line - V::lanes) {
+    constexpr int phase = ((Offset % line_floats) + line_floats) % line_floats;
+    if constexpr (Aligned && phase > line_floats - V::lanes) {
         return V::load(w.h1 + Offset);
     } else {
         return V::load(w.h + Offset);
@@ -414,11 +451,13 @@ inline outputs advance(const outputs& out, int frames) {
 }
 
 // Start of an envelope copy: the first 64-byte boundary in its storage; the second copy
-// lies 8 floats further on.
+// lies half a line further on.
 inline float* envelope_origin(limitZ_signal_state& s, int copy) {
     float* const storage = s.env_history[copy];
-    const auto misalignment = reinterpret_cast<uintptr_t>(storage) & 63u;
-    return storage + ((64u - misalignment) & 63u) / sizeof(float) + 8 * copy;
+    constexpr uintptr_t line = line_bytes;
+    const uintptr_t misalignment = reinterpret_cast<uintptr_t>(storage) & (line - 1);
+    return storage + ((line - misalignment) & (line - 1)) / sizeof(float) +
+           copy_offset_floats * copy;
 }
 
 // Moves the windows of the histories back to their front when a stretch would not fit
@@ -432,7 +471,7 @@ inline void make_room(limitZ_signal_state& s, int frames) {
         }
         s.base = 0;
     }
-    int to = (s.env_base + 15) & ~15;
+    int to = (s.env_base + line_floats - 1) & ~(line_floats - 1);
     if (to + window + frames > history) to = 0;
     if (to == s.env_base) return;
     for (int c = 0; c < 2; ++c) {
@@ -452,8 +491,8 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
                  const outputs& out, int frames) {
     constexpr int lanes = V::lanes;
     constexpr int group = G * lanes;
-    // Groups start on 64-byte boundaries of the envelope when they span a multiple of 16.
-    constexpr bool aligned = lanes > 1 && group % 16 == 0;
+    // Groups start on 64-byte boundaries of the envelope when they span whole lines.
+    constexpr bool aligned = lanes > 1 && group % line_floats == 0;
     make_room(s, frames);
     float* const env = envelope_origin(s, 0) + s.env_base + window;
     float* const env_copy = envelope_origin(s, 1) + s.env_base + window;
@@ -464,9 +503,16 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
                      s.peak_history + s.base + window, frames);
     hold_peaks<V>(s, frames);
 
-    // The envelope runs one group of frames ahead of the smoothing that reads it. The last
-    // group may reach past the stretch: its extra lanes read older, finite values and are
-    // not written out. Where the 64 values a group reads are all the same, its gains are
+    // The envelope runs one group of frames ahead of the smoothing that reads it. Invariant:
+    // when the group of frames [i, i + group) is smoothed, followed is min(i + group, frames)
+    // and the envelope is written for every frame before followed and for none after it.
+    // That covers all a group reads, frames i - 63 .. i + group - 1 (the frames before the
+    // stretch are its window, kept from the last one). While a group is smoothed, the
+    // envelope of the next group, [followed, followed + group), is followed alongside: all
+    // of it later than anything the group reads. The last group may reach past the stretch:
+    // its extra lanes read older, finite values and are not written out. The run of equal
+    // values that ends at followed - 1 begins at frame steady or earlier; where it reaches
+    // back to frame i - 63, the 64 values a group reads are all the same and its gains are
     // that of a constant window.
     const envelope_run r{s.work, env, env_copy, job.release_coeff};
     const uint32_t fp_mode = job.fp_mode;

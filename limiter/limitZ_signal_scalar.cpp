@@ -1,5 +1,5 @@
-// The portable code path, one frame per "vector": the reference the other paths match, and
-// the path of processors without a vector path of their own. Also the state's reset and the
+// The portable code path, one frame per "vector": the path of processors without a vector
+// path of their own, held to the same bits as the others. Also the state's reset and the
 // separate clip stage.
 #include "limitZ_signal.h"
 
@@ -38,13 +38,13 @@ void limitZ_run_scalar(limitZ_signal_state& state, const limitZ_job& job) {
 }
 
 void limitZ_reset_signal(limitZ_signal_state& s) {
-    s.gain_env = 10000.0f;
+    s.gain_env = engine::envelope_at_reset;
     s.base = 0;
     s.env_base = 0;
     // The whole history, not only the window: vectors reading past the last frame of a
     // stretch then meet ordinary finite numbers.
     for (auto& copy : s.env_history) {
-        for (float& e : copy) e = 1.0f;
+        for (float& e : copy) e = engine::unity_gain;
     }
     for (auto& channel : s.delay) {
         for (float& d : channel) d = 0.0f;

@@ -28,3 +28,6 @@ WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine6
 # clang with its sanitizer runtimes and libFuzzer for the asan, fuzz and tsan presets, and
 # llvm-symbolizer so that sanitizer reports name files and lines.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
+
+# The formatting check of the test run: the clang-format that Debian 12 ships.
+FORMAT_PACKAGES=(clang-format-14)
