@@ -5,7 +5,7 @@
 #include <cstring>
 #include <memory>
 
-#include "fuzz_vst_host.h"
+#include "fuzz_vst.h"
 
 namespace {
 
@@ -48,7 +48,7 @@ bool takes_text(VstInt32 opcode) {
     return opcode == effCanDo || opcode == effString2Parameter || opcode == effSetProgramName;
 }
 
-void dispatch_opcode(fuzz_effect& fx, fuzz_input& in, VstInt32 opcode) {
+void dispatch_opcode(vst_effect& fx, fuzz_input& in, VstInt32 opcode) {
     const uint8_t shape = in.take<uint8_t>();
     VstInt32 index =
         (shape & 1) ? in.take<VstInt32>() : static_cast<VstInt32>(in.take_below(6)) - 1;
@@ -85,7 +85,7 @@ void dispatch_opcode(fuzz_effect& fx, fuzz_input& in, VstInt32 opcode) {
 }  // namespace
 
 extern "C" int LLVMFuzzerInitialize(int*, char***) {
-    fuzz_module_entry();
+    limiter_entry();
     return 0;
 }
 
@@ -95,34 +95,38 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
     const int mode = rounding_modes[in.take<uint8_t>() & 3];
     std::fesetround(mode);
     {
-        fuzz_effect fx;
-        FUZZ_REQUIRE(std::fegetround() == mode);
+        vst_effect fx;
+        switch_on(fx);
+        REQUIRE(std::fegetround() == mode);
         for (int calls = 0; calls < 200 && in.remaining() > 0; ++calls) {
             const uint8_t selector = in.take<uint8_t>();
             if (selector < call_process_replacing) {
                 const VstInt32 opcode = static_cast<VstInt32>(selector) - 10;
                 if (opcode == effClose) {
-                    fx.close();
+                    REQUIRE(fx.close() == 1);
                     break;
                 }
                 dispatch_opcode(fx, in, opcode);
             } else if (selector < call_process) {
-                fx.process(in, static_cast<VstInt32>(in.take_below(4097)));
+                process_audio(fx, in, static_cast<VstInt32>(in.take_below(4097)));
             } else if (selector < call_set_parameter) {
-                fx.process(in, static_cast<VstInt32>(in.take_below(4097)), true);
+                process_audio(fx, in, static_cast<VstInt32>(in.take_below(4097)), true);
             } else if (selector < call_get_parameter) {
                 const VstInt32 index = static_cast<VstInt32>(in.take_below(6)) - 1;
                 fx.get()->setParameter(fx.get(), index, in.take<float>());
             } else {
                 const VstInt32 index = static_cast<VstInt32>(in.take_below(6)) - 1;
                 const float v = fx.get()->getParameter(fx.get(), index);
-                FUZZ_REQUIRE(v >= 0.0f && v <= 1.0f);
+                REQUIRE(v >= 0.0f && v <= 1.0f);
             }
-            FUZZ_REQUIRE(std::fegetround() == mode);
+            REQUIRE(std::fegetround() == mode);
         }
-        if (fx.get() != nullptr) fx.chunk();
+        if (fx.get() != nullptr) {
+            checked_chunk(fx);
+            REQUIRE(fx.close() == 1);
+        }
     }
-    FUZZ_REQUIRE(std::fegetround() == mode);
+    REQUIRE(std::fegetround() == mode);
     std::fesetround(FE_TONEAREST);
     return 0;
 }

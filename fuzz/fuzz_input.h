@@ -4,22 +4,12 @@
 
 #include <cstddef>
 #include <cstdint>
-#include <cstdio>
-#include <cstdlib>
 #include <cstring>
 #include <vector>
 
-using bytes = std::vector<unsigned char>;
+#include "support/require.h"
 
-// A property the module must keep whatever it was fed. A broken one ends the run as a crash,
-// so the fuzzer keeps the input that broke it.
-#define FUZZ_REQUIRE(condition)                                                          \
-    do {                                                                                 \
-        if (!(condition)) {                                                              \
-            std::fprintf(stderr, "%s:%d: broken: %s\n", __FILE__, __LINE__, #condition); \
-            std::abort();                                                                \
-        }                                                                                \
-    } while (0)
+using bytes = std::vector<unsigned char>;
 
 class fuzz_input {
 public:

@@ -5,7 +5,7 @@
 #include <cstdio>
 #include <string>
 
-#include "fuzz_vst_host.h"
+#include "fuzz_vst.h"
 
 namespace {
 
@@ -14,9 +14,9 @@ std::string corpus_folder;
 void write_seed(const std::string& target, const std::string& name, const bytes& content) {
     const std::string path = corpus_folder + "/" + target + "/" + name;
     std::FILE* f = std::fopen(path.c_str(), "wb");
-    FUZZ_REQUIRE(f != nullptr);
-    FUZZ_REQUIRE(std::fwrite(content.data(), 1, content.size(), f) == content.size());
-    FUZZ_REQUIRE(std::fclose(f) == 0);
+    REQUIRE(f != nullptr);
+    REQUIRE(std::fwrite(content.data(), 1, content.size(), f) == content.size());
+    REQUIRE(std::fclose(f) == 0);
 }
 
 // Little-endian encoding, as the fuzz targets decode it.
@@ -58,13 +58,14 @@ bytes framed(const std::vector<bytes>& records) {
 
 // Settings a user might have saved in a project.
 bytes saved_chunk(bool adjusted) {
-    fuzz_effect fx;
+    vst_effect fx;
+    switch_on(fx);
     if (adjusted) {
-        fx.get()->setParameter(fx.get(), 0, 0.37f);
-        fx.get()->setParameter(fx.get(), 1, 0.81f);
-        fx.get()->setParameter(fx.get(), 2, 0.55f);
+        fx.set(0, 0.37f);
+        fx.set(1, 0.81f);
+        fx.set(2, 0.55f);
     }
-    return fx.chunk();
+    return checked_chunk(fx);
 }
 
 void put_audio(bytes& b, size_t frames, float amplitude) {
@@ -106,7 +107,7 @@ int main(int argc, char** argv) {
     bytes other = adjusted;
     const std::string id = "tarnwick-zandorlimiter-1";
     const size_t at = std::string(other.begin(), other.end()).find(id);
-    FUZZ_REQUIRE(at != std::string::npos);
+    REQUIRE(at != std::string::npos);
     other[at] = 'T';
     write_seed("vst_chunk", "another-plugin", other);
     write_seed("vst_chunk", "empty", bytes());

@@ -9,7 +9,7 @@
 #include "framework/axo_factory_i.h"
 #include "framework/axo_plugin_i.h"
 #include "fuzz_input.h"
-#include "record_queue.h"
+#include "support/record_queue.h"
 
 namespace {
 
@@ -35,11 +35,11 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
 
     std::unique_ptr<axo_factory_i> factory(get_axoi(0));
     std::unique_ptr<axo_plugin_i> plugin(factory->create_plugin());
-    FUZZ_REQUIRE(plugin->set_channel_count(AXO_DIR_AUDIO_IN, channels) != 0);
-    FUZZ_REQUIRE(plugin->set_channel_count(AXO_DIR_AUDIO_OUT, channels) != 0);
+    REQUIRE(plugin->set_channel_count(AXO_DIR_AUDIO_IN, channels) != 0);
+    REQUIRE(plugin->set_channel_count(AXO_DIR_AUDIO_OUT, channels) != 0);
     plugin->set_sample_rate(rates[(flags >> 5) & 3]);
 
-    record_queue events;
+    record_queue events(record_queue::bad_writes::broken);
     bool bypass_possible = false;
     const uint32_t count = in.take_below(64);
     for (uint32_t i = 0; i < count; ++i) {
@@ -67,14 +67,14 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
         float* outs[] = {output[0].data(), output[1].data()};
         float** out_table = in_place ? ins : outs;
         plugin->process(position, ins, 1, out_table, 1, &events, frames);
-        FUZZ_REQUIRE(ins[0] == input[0].data() && ins[1] == input[1].data());
+        REQUIRE(ins[0] == input[0].data() && ins[1] == input[1].data());
 
         // Limited audio is always finite and within full scale; audio passed through in
         // bypass is as the host sent it.
         if (!bypass_possible || within_full_scale) {
             const std::vector<float>* result = in_place ? input : output;
             for (int c = 0; c < channels; ++c) {
-                for (float y : result[c]) FUZZ_REQUIRE(std::isfinite(y) && std::fabs(y) <= 1.0f);
+                for (float y : result[c]) REQUIRE(std::isfinite(y) && std::fabs(y) <= 1.0f);
             }
         }
         position = static_cast<int64_t>(static_cast<uint64_t>(position) + n);

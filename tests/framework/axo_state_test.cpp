@@ -29,7 +29,7 @@ std::string hex(const bytes& r) {
 }
 
 std::vector<std::string> saved(test_plugin& p) {
-    test_queue q;
+    record_queue q;
     EXPECT_EQ(p.save_state(&q), 1);
     std::vector<std::string> out;
     for (const bytes& r : q.records) out.push_back(hex(r));
@@ -96,7 +96,7 @@ TEST(State, LoadingASavedBlockRestoresEverythingAndSavesTheSameBytes) {
     a->set_param_value(2, 0.25f);
     a->set_param_int(4, 1);
     a->set_bypass(1);
-    test_queue q;
+    record_queue q;
     a->save_state(&q);
     auto b = make();
     EXPECT_EQ(b->load_state(&q), 1);
@@ -110,9 +110,9 @@ TEST(State, ForeignBlockIsRefusedAndDiscardedThroughItsEnd) {
     auto other = make(other_plugin_info);
     other->set_param_value(0, 0.5f);
     other->set_bypass(1);
-    test_queue q;
+    record_queue q;
     other->save_state(&q);
-    q.push_raw(bypass_record(AXO_TIME_NOW, 1));
+    q.push(bypass_record(AXO_TIME_NOW, 1));
     auto p = make();
     EXPECT_EQ(p->load_state(&q), 0);
     EXPECT_EQ(p->get_param_value(0), 1.0f);
@@ -122,7 +122,7 @@ TEST(State, ForeignBlockIsRefusedAndDiscardedThroughItsEnd) {
 
 TEST(State, OneLoadAppliesOneBlockAndEmptyOrUntaggedStreamsAreAccepted) {
     auto a = make();
-    test_queue q;
+    record_queue q;
     a->set_param_value(2, 0.75f);
     a->save_state(&q);
     a->set_param_value(2, 0.125f);
@@ -132,7 +132,7 @@ TEST(State, OneLoadAppliesOneBlockAndEmptyOrUntaggedStreamsAreAccepted) {
     EXPECT_EQ(p->get_param_value(2), 0.75f);
     EXPECT_EQ(q.records.size(), 8u);
 
-    test_queue empty;
+    record_queue empty;
     EXPECT_EQ(p->load_state(&empty), 1);
     EXPECT_EQ(p->load_state(nullptr), 1);
     EXPECT_EQ(p->save_state(nullptr), 0);
@@ -144,16 +144,16 @@ TEST(State, OneLoadAppliesOneBlockAndEmptyOrUntaggedStreamsAreAccepted) {
 
 TEST(State, HandleEventAnswersByRecordType) {
     auto p = make();
-    test_queue q;
+    record_queue q;
     EXPECT_EQ(p->handle_event(&q), 0);
-    q.push_raw(make_record(0, AXO_REC_TEMPO, AXO_SIZE_TEMPO));
+    q.push(make_record(0, AXO_REC_TEMPO, AXO_SIZE_TEMPO));
     axo_put_f32(&q.records.back()[AXO_TEMPO_BPM], 140.0f);
-    q.push_raw(bypass_record(0, 7));
-    q.push_raw(make_record(0, AXO_REC_RESET, 20));
-    q.push_raw(make_record(0, AXO_REC_END, 21));
-    q.push_raw(make_record(0, AXO_REC_MIDI, AXO_SIZE_MIDI));
-    q.push_raw(make_record(0, 7, 24));
-    q.push_raw(make_record(0, AXO_REC_IDENTIFIER, 21));
+    q.push(bypass_record(0, 7));
+    q.push(make_record(0, AXO_REC_RESET, 20));
+    q.push(make_record(0, AXO_REC_END, 21));
+    q.push(make_record(0, AXO_REC_MIDI, AXO_SIZE_MIDI));
+    q.push(make_record(0, 7, 24));
+    q.push(make_record(0, AXO_REC_IDENTIFIER, 21));
     std::vector<int> answers;
     while (!q.records.empty()) {
         answers.push_back(p->handle_event(&q));
@@ -168,8 +168,8 @@ TEST(State, HandleEventAnswersByRecordType) {
 TEST(State, FixedSizeRecordsAreReadOnlyWithinTheirOwnBytes) {
     auto p = make();
     auto apply = [&](bytes r) {
-        test_queue q;
-        q.push_raw(std::move(r));
+        record_queue q;
+        q.push(std::move(r));
         return p->handle_event(&q);
     };
     // A size field shorter than the record: the value lies beyond it and reads as 0.
@@ -207,11 +207,11 @@ TEST(State, FixedSizeRecordsAreReadOnlyWithinTheirOwnBytes) {
 TEST(State, IdentifierIsComparedOnlyWithinItsRecord) {
     auto p = make();
     auto accepts = [&](bytes id) {
-        test_queue q;
-        q.push_raw(make_record(AXO_TIME_NOW, AXO_REC_BEGIN, 21));
-        q.push_raw(std::move(id));
-        q.push_raw(bypass_record(AXO_TIME_NOW, 1));
-        q.push_raw(make_record(AXO_TIME_NOW, AXO_REC_END, 21));
+        record_queue q;
+        q.push(make_record(AXO_TIME_NOW, AXO_REC_BEGIN, 21));
+        q.push(std::move(id));
+        q.push(bypass_record(AXO_TIME_NOW, 1));
+        q.push(make_record(AXO_TIME_NOW, AXO_REC_END, 21));
         return p->load_state(&q);
     };
     EXPECT_EQ(accepts(identifier_record("test-plugin-1")), 1);
@@ -238,8 +238,8 @@ TEST(State, ExtensionKeyAndDataStayWithinTheRecord) {
         axo_put_i32(&r[AXO_EXTENSION_DATA_SIZE], declared_size);
         for (int32_t i = 0; i < held; ++i)
             r[AXO_EXTENSION_DATA + i] = static_cast<unsigned char>(i + 1);
-        test_queue q;
-        q.push_raw(r);
+        record_queue q;
+        q.push(r);
         return p->handle_event(&q);
     };
     EXPECT_EQ(apply("colour", 3, 8), 2);
@@ -254,8 +254,8 @@ TEST(State, ExtensionKeyAndDataStayWithinTheRecord) {
 
     bytes short_record = make_record(0, AXO_REC_EXTENSION, 26);
     std::memcpy(&short_record[AXO_EXTENSION_KEY], "abcdef", 6);
-    test_queue q;
-    q.push_raw(short_record);
+    record_queue q;
+    q.push(short_record);
     EXPECT_EQ(p->handle_event(&q), 2);
     EXPECT_EQ(p->extension_key, "abcdef");
     EXPECT_TRUE(p->extension_data.empty());

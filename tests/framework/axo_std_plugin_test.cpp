@@ -10,7 +10,7 @@ namespace {
 using block = test_plugin::block;
 
 // Runs 64 frames from position 1000 over stereo buffers with the given events.
-std::vector<block> run(test_plugin& p, test_queue* events, int frames = 64) {
+std::vector<block> run(test_plugin& p, record_queue* events, int frames = 64) {
     std::vector<float> in(2 * 64, 0.0f), out(2 * 64, 0.0f);
     float* ins[] = {in.data(), in.data() + 64};
     float* outs[] = {out.data(), out.data() + 64};
@@ -23,16 +23,16 @@ std::vector<block> run(test_plugin& p, test_queue* events, int frames = 64) {
 
 TEST(Process, RecordInsideTheBlockSplitsItAtItsPosition) {
     test_plugin p;
-    test_queue q;
-    q.push_raw(real_record(1016, 0, 0.5f));
+    record_queue q;
+    q.push(real_record(1016, 0, 0.5f));
     EXPECT_EQ(run(p, &q), (std::vector<block>{{1000, 16, 1.0f}, {1016, 48, 0.5f}}));
     EXPECT_TRUE(q.records.empty());
 }
 
 TEST(Process, RecordAtTheBlockEndAppliesAfterTheLastSample) {
     test_plugin p;
-    test_queue q;
-    q.push_raw(real_record(1064, 0, 0.5f));
+    record_queue q;
+    q.push(real_record(1064, 0, 0.5f));
     EXPECT_EQ(run(p, &q), (std::vector<block>{{1000, 64, 1.0f}}));
     EXPECT_EQ(p.gain.get_value(), 0.5f);
     EXPECT_TRUE(q.records.empty());
@@ -40,8 +40,8 @@ TEST(Process, RecordAtTheBlockEndAppliesAfterTheLastSample) {
 
 TEST(Process, RecordBeyondTheBlockStaysQueued) {
     test_plugin p;
-    test_queue q;
-    q.push_raw(real_record(1100, 0, 0.5f));
+    record_queue q;
+    q.push(real_record(1100, 0, 0.5f));
     EXPECT_EQ(run(p, &q), (std::vector<block>{{1000, 64, 1.0f}}));
     EXPECT_EQ(p.gain.get_value(), 1.0f);
     EXPECT_EQ(q.records.size(), 1u);
@@ -49,9 +49,9 @@ TEST(Process, RecordBeyondTheBlockStaysQueued) {
 
 TEST(Process, ImmediateAndPastRecordsApplyBeforeTheFirstSample) {
     test_plugin p;
-    test_queue q;
-    q.push_raw(real_record(AXO_TIME_NOW, 0, 0.5f, 0.25f, 0.75f));
-    q.push_raw(real_record(3, 1, 2.0f));
+    record_queue q;
+    q.push(real_record(AXO_TIME_NOW, 0, 0.5f, 0.25f, 0.75f));
+    q.push(real_record(3, 1, 2.0f));
     EXPECT_EQ(run(p, &q), (std::vector<block>{{1000, 64, 0.5f}}));
     EXPECT_EQ(p.time.get_value(), 2.0f);
     EXPECT_EQ(p.gain.event_extra_1(), 0.25f);
@@ -63,10 +63,10 @@ TEST(Process, ImmediateAndPastRecordsApplyBeforeTheFirstSample) {
 
 TEST(Process, UnknownRecordsArePoppedWithoutEffect) {
     test_plugin p;
-    test_queue q;
-    q.push_raw(make_record(1010, AXO_REC_MIDI, AXO_SIZE_MIDI));
-    q.push_raw(make_record(1010, 7, 24));
-    q.push_raw(make_record(1020, 11, 20));
+    record_queue q;
+    q.push(make_record(1010, AXO_REC_MIDI, AXO_SIZE_MIDI));
+    q.push(make_record(1010, 7, 24));
+    q.push(make_record(1020, 11, 20));
     EXPECT_EQ(run(p, &q),
               (std::vector<block>{{1000, 10, 1.0f}, {1010, 10, 1.0f}, {1020, 44, 1.0f}}));
     EXPECT_TRUE(q.records.empty());
@@ -74,12 +74,12 @@ TEST(Process, UnknownRecordsArePoppedWithoutEffect) {
 
 TEST(Process, StateBlockAmongEventsLosesNoFollowingRecord) {
     test_plugin p;
-    test_queue q;
-    q.push_raw(make_record(1008, AXO_REC_BEGIN, 21));
-    q.push_raw(real_record(1008, 0, 0.5f));
-    q.push_raw(make_record(1008, AXO_REC_END, 21));
-    q.push_raw(bypass_record(1008, 1));
-    q.push_raw(real_record(1030, 0, 0.25f));
+    record_queue q;
+    q.push(make_record(1008, AXO_REC_BEGIN, 21));
+    q.push(real_record(1008, 0, 0.5f));
+    q.push(make_record(1008, AXO_REC_END, 21));
+    q.push(bypass_record(1008, 1));
+    q.push(real_record(1030, 0, 0.25f));
     EXPECT_EQ(run(p, &q),
               (std::vector<block>{{1000, 8, 1.0f}, {1008, 22, 0.5f}, {1030, 34, 0.25f}}));
     EXPECT_EQ(p.get_bypass(), 1);
@@ -90,8 +90,8 @@ TEST(Process, WithoutEventsOrFramesTheBlockRunsOnce) {
     test_plugin p;
     EXPECT_EQ(run(p, nullptr), (std::vector<block>{{1000, 64, 1.0f}}));
     p.blocks.clear();
-    test_queue q;
-    q.push_raw(real_record(1000, 0, 0.5f));
+    record_queue q;
+    q.push(real_record(1000, 0, 0.5f));
     EXPECT_TRUE(run(p, &q, -5).empty());
     EXPECT_EQ(p.gain.get_value(), 0.5f);
 }

@@ -10,7 +10,7 @@
 #include "framework/axo_factory.h"
 #include "framework/axo_param.h"
 #include "framework/axo_std_plugin.h"
-#include "test_queue.h"
+#include "support/record_queue.h"
 
 constexpr float DEF = AXO_PARAM_DEFAULT;
 constexpr int DEF_CURVE = AXO_PARAM_DEFAULT_CURVE;

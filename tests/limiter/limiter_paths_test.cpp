@@ -9,10 +9,10 @@
 #include <vector>
 
 #include "framework/axo_codes.h"
-#include "framework/test_queue.h"
 #include "limiter/limitZ_dsp.h"
 #include "limiter_harness.h"
 #include "limiter_paths.h"
+#include "support/record_queue.h"
 
 namespace {
 
@@ -76,8 +76,8 @@ TEST(LimiterPaths, HeavilyLimitedMusicMatchesTheModelOnEveryPath) {
     const auto expected = model_render(left, right, controls);
     on_every_path([&] {
         limiter_host host;
-        test_queue events;
-        for (const auto& c : controls) events.push_raw(real_record(c.frame, c.index, c.value));
+        record_queue events;
+        for (const auto& c : controls) events.push(real_record(c.frame, c.index, c.value));
         const auto out = render(host.plugin.get(), left, right, {512}, &events);
         EXPECT_TRUE(same_bits(expected[0], out[0]));
         EXPECT_TRUE(same_bits(expected[1], out[1]));
@@ -142,8 +142,8 @@ TEST(LimiterPaths, AnySplitIntoBlocksAndTimedRecordsMatchesTheModel) {
         const auto expected = model_render(left, right, changes);
         on_every_path([&] {
             limiter_host host;
-            test_queue events;
-            for (const auto& c : changes) events.push_raw(real_record(c.frame, c.index, c.value));
+            record_queue events;
+            for (const auto& c : changes) events.push(real_record(c.frame, c.index, c.value));
             const auto out = render(host.plugin.get(), left, right, {size}, &events);
             EXPECT_TRUE(same_bits(expected[0], out[0]));
             EXPECT_TRUE(same_bits(expected[1], out[1]));

@@ -5,9 +5,9 @@
 #include <functional>
 
 #include "framework/axo_codes.h"
-#include "framework/test_queue.h"
 #include "limiter/limitZ_dsp.h"
 #include "limiter_harness.h"
+#include "support/record_queue.h"
 
 namespace {
 
@@ -78,8 +78,8 @@ TEST(LimiterProcess, LoudNoiseFollowsTheModelThroughControlChanges) {
         {4001, PARAM_RELEASE, 0.0123f}, {5000, PARAM_CEILING, 1.0f}};
 
     limiter_host host;
-    test_queue events;
-    for (const auto& c : timed) events.push_raw(real_record(c.frame, c.index, c.value));
+    record_queue events;
+    for (const auto& c : timed) events.push(real_record(c.frame, c.index, c.value));
     guarded out0(left.size()), out1(left.size());
     size_t next = 0;
     for (size_t done = 0; done < left.size(); done += 512) {
@@ -147,11 +147,11 @@ TEST(LimiterProcess, SplittingABlockAtAnyPointGivesIdenticalOutput) {
     const auto right = noise(9000, 3.0f, 8);
     auto run = [&](const std::vector<int>& sizes) {
         limiter_host host;
-        test_queue events;
+        record_queue events;
         for (int64_t t : {63, 64, 65, 128, 4097, 4160}) {
-            events.push_raw(real_record(t, static_cast<int>(t % 3), t % 2 ? 0.3f : 0.01f));
+            events.push(real_record(t, static_cast<int>(t % 3), t % 2 ? 0.3f : 0.01f));
         }
-        events.push_raw(make_record(8194, AXO_REC_RESET, AXO_HEADER_SIZE));
+        events.push(make_record(8194, AXO_REC_RESET, AXO_HEADER_SIZE));
         return render(host.plugin.get(), left, right, sizes, &events);
     };
     const auto whole = run({9000});
@@ -167,9 +167,9 @@ TEST(LimiterProcess, BypassPassesInputThroughUndelayedAndKeepsTheState) {
     const auto left = noise(3000, 4.0f, 9);
     const auto right = noise(3000, 2.0f, 10);
     limiter_host host;
-    test_queue events;
-    events.push_raw(bypass_record(1000, 1));
-    events.push_raw(bypass_record(1700, 0));
+    record_queue events;
+    events.push(bypass_record(1000, 1));
+    events.push(bypass_record(1700, 0));
     const auto out = render(host.plugin.get(), left, right, {512}, &events);
 
     for (size_t t = 1000; t < 1700; ++t) {

@@ -7,8 +7,8 @@
 #include <string>
 
 #include "framework/axo_codes.h"
-#include "framework/test_queue.h"
 #include "limiter_harness.h"
+#include "support/record_queue.h"
 
 namespace {
 
@@ -144,10 +144,10 @@ TEST(LimiterSetup, SavedSettingsRestoreIntoAFreshInstance) {
     first.plugin->set_param_value(PARAM_CEILING, 0.5f);
     first.plugin->set_param_value(PARAM_RELEASE, 1.5f);
     first.plugin->set_bypass(1);
-    test_queue stream;
+    record_queue stream;
     EXPECT_EQ(first.plugin->save_state(&stream), 1);
     ASSERT_EQ(stream.records.size(), 7u);
-    test_queue copy = stream;
+    record_queue copy = stream;
 
     limiter_host second;
     EXPECT_EQ(second.plugin->load_state(&stream), 1);
@@ -157,7 +157,7 @@ TEST(LimiterSetup, SavedSettingsRestoreIntoAFreshInstance) {
     EXPECT_EQ(second.plugin->get_bypass(), 1);
 
     // Saved again, the restored instance writes the same bytes.
-    test_queue again;
+    record_queue again;
     second.plugin->save_state(&again);
     EXPECT_EQ(again.records, copy.records);
 }

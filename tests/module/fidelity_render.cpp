@@ -25,6 +25,7 @@
 #endif
 
 #include "module_loader.h"
+#include "support/test_host.h"
 #include "vst/base/vst_abi.h"
 
 namespace {
@@ -96,19 +97,6 @@ private:
     const char* what_;
     fp_modes before_;
 };
-
-// ---- The host ----
-
-VstTimeInfo host_time{};
-
-VstIntPtr VST_CDECL host_callback(AEffect*, VstInt32 opcode, VstInt32, VstIntPtr, void*, float) {
-    switch (opcode) {
-        case audioMasterVersion: return 2400;
-        case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&host_time);
-        case audioMasterGetCurrentProcessLevel: return kVstProcessLevelOffline;
-        default: return 0;
-    }
-}
 
 // A test signal made with exact IEEE arithmetic only, no library functions (whose last bit
 // may differ between runtimes): two sine recurrences, a level that steps through quiet,
@@ -206,10 +194,18 @@ VstIntPtr dispatch(AEffect* effect, bool hostile, VstInt32 opcode, VstInt32 inde
 // value and its display text.
 bool render(VstPluginEntryProc entry, const scenario& s, bool hostile, bytes& chunk,
             section_list& out) {
+    // An offline host with a transport.
+    test_host::reset();
+    test_host& host = test_host::get();
+    host.has_time = true;
+    host.level = kVstProcessLevelOffline;
+    host.time.sampleRate = s.sample_rate;
+    host.time.tempo = 120.0;
+    host.time.flags = kVstTransportPlaying | kVstTempoValid;
     AEffect* effect;
     {
         module_call call(hostile, "the entry point");
-        effect = entry(host_callback);
+        effect = entry(test_host::callback);
     }
     if (!effect || effect->magic != kEffectMagic || effect->numOutputs != 2) {
         fail(std::string(s.name) + ": the entry point made no stereo effect");
@@ -223,11 +219,6 @@ bool render(VstPluginEntryProc entry, const scenario& s, bool hostile, bytes& ch
                  chunk.data());
     }
     dispatch(effect, hostile, effMainsChanged, 0, 1);
-
-    host_time = VstTimeInfo{};
-    host_time.sampleRate = s.sample_rate;
-    host_time.tempo = 120.0;
-    host_time.flags = kVstTransportPlaying | kVstTempoValid;
 
     std::vector<float> in[2], result[2];
     in[0].resize(s.max_block);
@@ -261,7 +252,7 @@ bool render(VstPluginEntryProc entry, const scenario& s, bool hostile, bytes& ch
             append(audio, &outputs[1][i], 1);
         }
         done += frames;
-        host_time.samplePos += frames;
+        host.time.samplePos += frames;
     }
 
     bytes params;

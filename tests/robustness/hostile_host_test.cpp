@@ -14,7 +14,8 @@
 #include <string>
 #include <vector>
 
-#include "robustness_host.h"
+#include "busy_signal.h"
+#include "support/vst_effect.h"
 
 namespace {
 
@@ -97,14 +98,14 @@ std::vector<size_t> frame_ends(const bytes& chunk) {
 }
 
 // Settings that differ from the defaults in every control.
-void adjust(effect& fx) {
+void adjust(vst_effect& fx) {
     fx.set(0, 0.37f);
     fx.set(1, 0.81f);
     fx.set(2, 0.55f);
 }
 
 TEST(HostileHost, EveryOpcodeWithNullOrValidPointersLeavesTheEffectAsItWas) {
-    effect swept, untouched;
+    vst_effect swept, untouched;
     ASSERT_NE(swept.get(), nullptr);
     swept.start();
     untouched.start();
@@ -167,7 +168,7 @@ TEST(HostileHost, BlocksOfAnySizeGiveTheOutputOfOneBlock) {
     const std::vector<VstInt32> blocks = {0, 1, 7, -5, 4096, 0, 100000, 3};
     const stereo in = busy_signal(frames_in(blocks), 2);
 
-    effect whole, split, accumulating;
+    vst_effect whole, split, accumulating;
     whole.start(44100.0f, static_cast<VstIntPtr>(in.frames()));
     split.start(44100.0f, 512);
     accumulating.start(44100.0f, 512);
@@ -185,7 +186,7 @@ TEST(HostileHost, BlocksOfAnySizeGiveTheOutputOfOneBlock) {
 }
 
 TEST(HostileHost, MissingBuffersAreSkippedWithoutTouchingTheOthers) {
-    effect fx;
+    vst_effect fx;
     fx.start();
     std::vector<float> a(64, 0.5f), b(64, 0.5f);
     float* one_null[] = {a.data(), nullptr};
@@ -203,7 +204,7 @@ TEST(HostileHost, MissingBuffersAreSkippedWithoutTouchingTheOthers) {
 TEST(HostileHost, SampleRatesOutsideTheLimiterRangeAreRefused) {
     const stereo in = busy_signal(20000, 3);
     auto render_at = [&](std::vector<float> rates) {
-        effect fx;
+        vst_effect fx;
         fx.start(rates.front());
         for (size_t i = 1; i < rates.size(); ++i)
             fx.dispatch(effSetSampleRate, 0, 0, nullptr, rates[i]);
@@ -241,7 +242,7 @@ TEST(HostileHost, GarbageAudioNeverReachesTheOutputAndThePathRecovers) {
         t += 2000;
     }
 
-    effect fx;
+    vst_effect fx;
     fx.start();
     const stereo out = fx.run(in, {256, 1000, 63, static_cast<VstInt32>(in.frames()) - 1319});
     for (size_t i = 0; i < out.frames(); ++i) {
@@ -256,7 +257,7 @@ TEST(HostileHost, GarbageAudioNeverReachesTheOutputAndThePathRecovers) {
     }
 
     // Silence made of subnormal numbers comes out as plain numbers.
-    effect quiet;
+    vst_effect quiet;
     quiet.start();
     stereo dust(4096, 1e-40f);
     for (size_t i = 0; i < dust.frames(); i += 2) dust.r[i] = -tiny;
@@ -276,7 +277,7 @@ TEST(HostileHost, EveryRoundingModeOfTheHostGivesTheSameResults) {
         std::fesetround(mode);
         bool mode_kept = true;
         {
-            effect fx;
+            vst_effect fx;
             mode_kept &= std::fegetround() == mode;
             fx.start(48000.0f, 256);
             adjust(fx);
@@ -307,7 +308,7 @@ TEST(HostileHost, EveryRoundingModeOfTheHostGivesTheSameResults) {
 }
 
 TEST(HostileHost, ChunksThatAreNotOursChangeNothing) {
-    effect fx;
+    vst_effect fx;
     fx.start();
     adjust(fx);
     const bytes before = fx.chunk();
@@ -336,16 +337,16 @@ TEST(HostileHost, ChunksThatAreNotOursChangeNothing) {
 }
 
 TEST(HostileHost, AChunkCutShortAnywhereRestoresTheRecordsItHoldsWhole) {
-    effect saver;
+    vst_effect saver;
     adjust(saver);
     const bytes saved = saver.chunk();
     const std::vector<size_t> ends = frame_ends(saved);
     ASSERT_EQ(ends.size(), 7u);  // begin, identifier, three controls, bypass, end
     ASSERT_EQ(ends.back(), saved.size());
-    effect defaults;
+    vst_effect defaults;
 
     for (size_t cut = 0; cut <= saved.size(); ++cut) {
-        effect fx;
+        vst_effect fx;
         EXPECT_EQ(
             fx.set_chunk(bytes(saved.begin(), saved.begin() + static_cast<std::ptrdiff_t>(cut))),
             static_cast<VstIntPtr>(cut));
@@ -364,7 +365,7 @@ TEST(HostileHost, AChunkSavedByThisVersionLoadsAndSavesBackUnchanged) {
     std::ifstream file(ZANDOR_SAVED_CHUNK, std::ios::binary);
     const bytes stored((std::istreambuf_iterator<char>(file)), std::istreambuf_iterator<char>());
     ASSERT_EQ(stored.size(), 247u);
-    effect fx, adjusted;
+    vst_effect fx, adjusted;
     adjust(adjusted);
     EXPECT_EQ(fx.set_chunk(stored), 247);
     for (VstInt32 i = 0; i < param_count; ++i) EXPECT_EQ(fx.get(i), adjusted.get(i)) << i;
@@ -374,17 +375,17 @@ TEST(HostileHost, AChunkSavedByThisVersionLoadsAndSavesBackUnchanged) {
 TEST(HostileHost, AThousandInstancesLiveSideBySideAndCloseCleanly) {
     // Closed at once after the entry point, before any other call.
     for (int i = 0; i < 1000; ++i) {
-        AEffect* e = module_entry()(quiet_host);
-        ASSERT_NE(e, nullptr);
-        EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
+        vst_effect e;
+        ASSERT_NE(e.get(), nullptr);
+        EXPECT_EQ(e.close(), 1);
     }
-    std::vector<std::unique_ptr<effect>> alive;
+    std::vector<std::unique_ptr<vst_effect>> alive;
     for (int i = 0; i < 1000; ++i) {
-        alive.push_back(std::make_unique<effect>());
+        alive.push_back(std::make_unique<vst_effect>());
         ASSERT_NE(alive.back()->get(), nullptr);
         alive.back()->set(0, static_cast<float>(i) / 1000.0f);
     }
-    effect probe;
+    vst_effect probe;
     for (int i = 0; i < 1000; ++i) {
         probe.set(0, static_cast<float>(i) / 1000.0f);
         ASSERT_EQ(alive[static_cast<size_t>(i)]->get(0), probe.get(0)) << "instance " << i;

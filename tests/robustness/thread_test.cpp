@@ -9,7 +9,8 @@
 #include <thread>
 #include <vector>
 
-#include "robustness_host.h"
+#include "busy_signal.h"
+#include "support/vst_effect.h"
 
 namespace {
 
@@ -25,7 +26,7 @@ std::vector<float> quiet_block() {
     return v;
 }
 
-stereo process_block(effect& fx, const std::vector<float>& audio) {
+stereo process_block(vst_effect& fx, const std::vector<float>& audio) {
     stereo in(0);
     in.l = in.r = audio;
     return fx.run(in, {block});
@@ -34,7 +35,7 @@ stereo process_block(effect& fx, const std::vector<float>& audio) {
 TEST(Threads, ParameterCallsDuringProcessingRaceNothingAndTheLastValueSetIsUsed) {
     const float last[param_count] = {0.3f, 0.6f, 0.45f};
     const std::vector<float> audio = quiet_block();
-    effect fx;
+    vst_effect fx;
     fx.start(44100.0f, block);
 
     // The setter keeps changing the controls until the audio thread has processed many
@@ -70,7 +71,7 @@ TEST(Threads, ParameterCallsDuringProcessingRaceNothingAndTheLastValueSetIsUsed)
     EXPECT_TRUE(all_finite);
     EXPECT_FALSE(bad_answer);
 
-    effect reference;
+    vst_effect reference;
     reference.start(44100.0f, block);
     for (VstInt32 i = 0; i < param_count; ++i) reference.set(i, last[i]);
     process_block(reference, audio);
@@ -87,7 +88,7 @@ TEST(Threads, EffectsOnParallelThreadsProcessAsTheyWouldAlone) {
     const stereo in = busy_signal(static_cast<size_t>(block) * blocks, 5);
     // Each effect is made, set, run and closed on its own thread.
     auto render = [&](int n) {
-        effect fx;
+        vst_effect fx;
         fx.start(44100.0f + 1000.0f * static_cast<float>(n), block);
         fx.set(0, 0.2f * static_cast<float>(n));
         fx.set(2, 0.1f + 0.2f * static_cast<float>(n));

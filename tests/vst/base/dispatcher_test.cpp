@@ -183,7 +183,7 @@ TEST_F(Dispatcher, TheBaseAnswersEveryOpcodeWithItsNeutralDefault) {
 
     effect.isSynth();
     EXPECT_EQ(dispatch(r, effGetPlugCategory), kPlugCategSynth);
-    EXPECT_TRUE(RecordingHost::calls.empty());
+    EXPECT_TRUE(test_host::get().calls.empty());
 }
 
 // Every opcode that reads or writes through ptr, with the answer it gives for a real buffer.

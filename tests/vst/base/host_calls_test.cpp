@@ -7,7 +7,7 @@
 
 namespace {
 
-using HostCalls = HostedEffectTest;
+using host_calls = HostedEffectTest;
 
 // How a wrapper turns the host's answer into its own result.
 enum class Reading { none, answer, nonZero, pointer };
@@ -127,16 +127,16 @@ const Wrapper kWrappers[] = {
      audioMasterGetInputSpeakerArrangement, 0, 0, false, 0, Reading::pointer},
 };
 
-TEST_F(HostCalls, EachWrapperPassesItsOpcodeAndArgumentsAndReadsTheAnswer) {
+TEST_F(host_calls, EachWrapperPassesItsOpcodeAndArgumentsAndReadsTheAnswer) {
     BareEffect& effect = make<BareEffect>();
     for (const Wrapper& w : kWrappers) {
         for (const VstIntPtr answer : {VstIntPtr{5}, VstIntPtr{-1}, VstIntPtr{0}}) {
             SCOPED_TRACE(std::string(w.name) + " answer " + std::to_string(answer));
-            RecordingHost::calls.clear();
-            RecordingHost::answer = answer;
+            test_host::get().calls.clear();
+            test_host::get().answer = answer;
             const VstIntPtr result = w.call(effect);
-            ASSERT_EQ(RecordingHost::calls.size(), 1u);
-            const HostCall& call = RecordingHost::calls[0];
+            ASSERT_EQ(test_host::get().calls.size(), 1u);
+            const host_call& call = test_host::get().calls[0];
             EXPECT_EQ(call.effect, record(effect));
             EXPECT_EQ(call.opcode, w.opcode);
             EXPECT_EQ(call.index, w.index);
@@ -153,7 +153,7 @@ TEST_F(HostCalls, EachWrapperPassesItsOpcodeAndArgumentsAndReadsTheAnswer) {
     }
 }
 
-TEST_F(HostCalls, WithoutAHostCallbackEveryWrapperAnswersItsFallback) {
+TEST_F(host_calls, WithoutAhost_callbackEveryWrapperAnswersItsFallback) {
     BareEffect& effect = make<BareEffect>(nullptr);
     for (const Wrapper& w : kWrappers) EXPECT_EQ(w.call(effect), 0) << w.name;
     EXPECT_EQ(effect.getMasterVersion(), 1);
@@ -164,34 +164,34 @@ TEST_F(HostCalls, WithoutAHostCallbackEveryWrapperAnswersItsFallback) {
     EXPECT_EQ(effect.updateSampleRate(), 22050.0);
     EXPECT_EQ(effect.updateBlockSize(), 64);
     effect.setParameterAutomated(0, 1.0f);
-    EXPECT_TRUE(RecordingHost::calls.empty());
+    EXPECT_TRUE(test_host::get().calls.empty());
 }
 
-TEST_F(HostCalls, FileSelectorsAndChunkFilesWithoutARecordDoNotCallTheHost) {
+TEST_F(host_calls, FileSelectorsAndChunkFilesWithoutARecordDoNotCallTheHost) {
     BareEffect& effect = make<BareEffect>();
-    RecordingHost::answer = 1;
+    test_host::get().answer = 1;
     EXPECT_FALSE(effect.openFileSelector(nullptr));
     EXPECT_FALSE(effect.closeFileSelector(nullptr));
     EXPECT_FALSE(effect.getChunkFile(nullptr));
-    EXPECT_TRUE(RecordingHost::calls.empty());
+    EXPECT_TRUE(test_host::get().calls.empty());
 }
 
-TEST_F(HostCalls, VersionAndPinConnectionTurnTheHostsSilenceIntoSafeAnswers) {
+TEST_F(host_calls, VersionAndPinConnectionTurnTheHostsSilenceIntoSafeAnswers) {
     BareEffect& effect = make<BareEffect>();
-    RecordingHost::answer = 2400;
+    test_host::get().answer = 2400;
     EXPECT_EQ(effect.getMasterVersion(), 2400);
-    RecordingHost::answer = 0;
+    test_host::get().answer = 0;
     EXPECT_EQ(effect.getMasterVersion(), 1);
     EXPECT_TRUE(effect.isInputConnected(3));
     EXPECT_TRUE(effect.isOutputConnected(1));
-    RecordingHost::answer = 1;
+    test_host::get().answer = 1;
     EXPECT_FALSE(effect.isInputConnected(3));
     EXPECT_FALSE(effect.isOutputConnected(1));
 
-    ASSERT_EQ(RecordingHost::calls.size(), 6u);
-    EXPECT_EQ(RecordingHost::calls[0].opcode, audioMasterVersion);
-    const HostCall& input = RecordingHost::calls[4];
-    const HostCall& output = RecordingHost::calls[5];
+    ASSERT_EQ(test_host::get().calls.size(), 6u);
+    EXPECT_EQ(test_host::get().calls[0].opcode, audioMasterVersion);
+    const host_call& input = test_host::get().calls[4];
+    const host_call& output = test_host::get().calls[5];
     EXPECT_EQ(input.opcode, audioMasterPinConnected);
     EXPECT_EQ(input.index, 3);
     EXPECT_EQ(input.value, 0);
@@ -199,30 +199,30 @@ TEST_F(HostCalls, VersionAndPinConnectionTurnTheHostsSilenceIntoSafeAnswers) {
     EXPECT_EQ(output.value, 1);
 }
 
-TEST_F(HostCalls, RateAndBlockSizeKeepTheStoredValueUnlessTheHostAnswersAPositiveOne) {
+TEST_F(host_calls, RateAndBlockSizeKeepTheStoredValueUnlessTheHostAnswersAPositiveOne) {
     BareEffect& effect = make<BareEffect>();
     for (const VstIntPtr answer : {VstIntPtr{0}, VstIntPtr{-48000}}) {
-        RecordingHost::answer = answer;
+        test_host::get().answer = answer;
         EXPECT_EQ(effect.updateSampleRate(), 44100.0);
         EXPECT_EQ(effect.updateBlockSize(), 1024);
     }
-    RecordingHost::answer = 48000;
+    test_host::get().answer = 48000;
     EXPECT_EQ(effect.updateSampleRate(), 48000.0);
     EXPECT_EQ(effect.getSampleRate(), 48000.0f);
-    RecordingHost::answer = 256;
+    test_host::get().answer = 256;
     EXPECT_EQ(effect.updateBlockSize(), 256);
     EXPECT_EQ(effect.getBlockSize(), 256);
-    EXPECT_EQ(RecordingHost::calls.back().opcode, audioMasterGetBlockSize);
+    EXPECT_EQ(test_host::get().calls.back().opcode, audioMasterGetBlockSize);
 }
 
-TEST_F(HostCalls, AnAutomatedChangeSetsTheParameterThenTellsTheHost) {
+TEST_F(host_calls, AnAutomatedChangeSetsTheParameterThenTellsTheHost) {
     RecordingEffect& effect = make();
-    RecordingHost::answer = 99;
+    test_host::get().answer = 99;
     effect.setParameterAutomated(2, 0.75f);
     ASSERT_EQ(effect.calls.size(), 1u);
     EXPECT_EQ(effect.calls[0].name, "setParameter");
-    ASSERT_EQ(RecordingHost::calls.size(), 1u);
-    const HostCall& call = RecordingHost::calls[0];
+    ASSERT_EQ(test_host::get().calls.size(), 1u);
+    const host_call& call = test_host::get().calls[0];
     EXPECT_EQ(call.opcode, audioMasterAutomate);
     EXPECT_EQ(call.index, 2);
     EXPECT_EQ(call.value, 0);

@@ -1,5 +1,5 @@
-// A small effect and a recording host for driving the effect base as a host would: through
-// the effect record's C entries and the host callback.
+// A small effect for driving the effect base as a host would, through the effect record's C
+// entries and the recording test host.
 #pragma once
 
 #include <gtest/gtest.h>
@@ -8,29 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "support/test_host.h"
 #include "vst/base/AEffEditor.h"
 #include "vst/base/AudioEffectX.h"
-
-// One call the effect made to its host.
-struct HostCall {
-    AEffect* effect;
-    VstInt32 opcode;
-    VstInt32 index;
-    VstIntPtr value;
-    void* ptr;
-    float opt;
-};
-
-struct RecordingHost {
-    static inline std::vector<HostCall> calls;
-    static inline VstIntPtr answer = 0;
-
-    static VstIntPtr VST_CDECL callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
-                                        VstIntPtr value, void* ptr, float opt) {
-        calls.push_back({effect, opcode, index, value, ptr, opt});
-        return answer;
-    }
-};
 
 // One operation the dispatcher or a C entry reached, with its arguments in order.
 struct EffectCall {
@@ -50,7 +30,7 @@ public:
     static constexpr VstInt32 kPrograms = 4;
     static constexpr VstInt32 kParams = 3;
 
-    explicit RecordingEffect(audioMasterCallback host = RecordingHost::callback)
+    explicit RecordingEffect(audioMasterCallback host = test_host::callback)
         : AudioEffectX(host, kPrograms, kParams) {
         ++live;
     }
@@ -221,8 +201,7 @@ public:
 class BareEffect : public AudioEffectX {
 public:
     static inline int live = 0;
-    explicit BareEffect(audioMasterCallback host = RecordingHost::callback)
-        : AudioEffectX(host, 2, 5) {
+    explicit BareEffect(audioMasterCallback host = test_host::callback) : AudioEffectX(host, 2, 5) {
         ++live;
     }
     ~BareEffect() override { --live; }
@@ -266,8 +245,9 @@ inline VstIntPtr dispatch(AEffect* effect, VstInt32 opcode, VstInt32 index = 0, 
 class HostedEffectTest : public ::testing::Test {
 protected:
     void SetUp() override {
-        RecordingHost::calls.clear();
-        RecordingHost::answer = 0;
+        test_host::reset();
+        test_host::get().record = true;
+        test_host::get().answer = 0;
     }
     void TearDown() override {
         for (AEffect* effect : open_) EXPECT_EQ(dispatch(effect, effClose), 1);
@@ -277,7 +257,7 @@ protected:
     }
 
     template <typename Effect = RecordingEffect>
-    Effect& make(audioMasterCallback host = RecordingHost::callback) {
+    Effect& make(audioMasterCallback host = test_host::callback) {
         auto* effect = new Effect(host);
         open_.push_back(effect->getAeffect());
         return *effect;

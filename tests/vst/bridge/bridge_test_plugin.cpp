@@ -1,6 +1,6 @@
 #include "bridge_test_plugin.h"
 
-#include "test_host.h"
+#include "support/test_host.h"
 #include "vst/bridge/exposed_params.h"
 #include "vst/bridge/myhost.h"
 

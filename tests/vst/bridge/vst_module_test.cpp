@@ -9,67 +9,29 @@
 #include <vector>
 
 #include "module_loader.h"
-#include "test_host.h"
+#include "support/test_host.h"
+#include "support/vst_effect.h"
 #include "vst/base/vst_abi.h"
 
 namespace {
 
-using bytes = std::vector<unsigned char>;
-
 const char* const entry_names[] = {"VSTPluginMain", "main", "MAIN", "_VSTPluginMain"};
 
-// One effect instance of a loaded module, closed when the test is done with it.
-struct effect_session {
-    AEffect* e = nullptr;
-    explicit effect_session(const module_loader& module) {
-        auto entry = reinterpret_cast<VstPluginEntryProc>(module.symbol("VSTPluginMain"));
-        if (entry != nullptr) e = entry(&test_host::callback);
-    }
-    ~effect_session() {
-        if (e != nullptr) e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f);
-    }
-    VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
-                       void* ptr = nullptr, float opt = 0.0f) {
-        return e->dispatcher(e, opcode, index, value, ptr, opt);
-    }
-    std::string text(VstInt32 opcode, VstInt32 index = 0) {
-        char buffer[128] = {};
-        dispatch(opcode, index, 0, buffer);
-        return buffer;
-    }
-    bytes chunk() {
-        void* data = nullptr;
-        const VstIntPtr size = dispatch(effGetChunk, 0, 0, &data);
-        const auto* p = static_cast<const unsigned char*>(data);
-        return bytes(p, p + size);
-    }
-    void start(float rate = 44100.0f, VstIntPtr block = 512) {
-        dispatch(effOpen);
-        dispatch(effSetSampleRate, 0, 0, nullptr, rate);
-        dispatch(effSetBlockSize, 0, block);
-        dispatch(effMainsChanged, 0, 1);
-    }
-    // Runs a stereo block in place and answers it.
-    std::vector<float> run(std::vector<float> left, bool accumulate = false,
-                           float previous = 0.0f) {
-        std::vector<float> right = left;
-        std::vector<float> out_l(left.size(), previous), out_r(left.size(), previous);
-        float* in[] = {left.data(), right.data()};
-        float* out[] = {out_l.data(), out_r.data()};
-        const auto frames = static_cast<VstInt32>(left.size());
-        if (accumulate) {
-            e->process(e, in, out, frames);
-        } else {
-            e->processReplacing(e, in, out, frames);
-        }
-        return out_l;
-    }
-};
+VstPluginEntryProc entry_of(const module_loader& module) {
+    return module.function<VstPluginEntryProc>("VSTPluginMain");
+}
+
+// Runs a block whose two channels are the same and answers channel 0.
+std::vector<float> run_left(vst_effect& fx, const std::vector<float>& in, bool accumulate = false,
+                            float previous = 0.0f) {
+    return fx.run(stereo(in, in), {static_cast<VstInt32>(in.size())}, accumulate, previous).l;
+}
 
 struct LimiterModule : ::testing::Test {
     module_loader module{ZANDOR_MODULE_PATH};
     void SetUp() override {
         test_host::reset();
+        test_host::get().record = true;
         ASSERT_TRUE(module.is_open());
     }
 };
@@ -86,22 +48,23 @@ TEST_F(LimiterModule, ExportsTheVstEntryUnderFourNamesAndTheNativeEntry) {
 
 TEST_F(LimiterModule, AHostReportingVersionZeroGetsNothing) {
     test_host::get().version = 0;
-    effect_session s(module);
-    EXPECT_EQ(s.e, nullptr);
-    EXPECT_EQ(test_host::get().opcodes, std::vector<VstInt32>{audioMasterVersion});
+    vst_effect s(entry_of(module));
+    EXPECT_EQ(s.get(), nullptr);
+    ASSERT_EQ(test_host::get().calls.size(), 1u);
+    EXPECT_EQ(test_host::get().calls[0].opcode, audioMasterVersion);
 }
 
 TEST_F(LimiterModule, DescribesTheLimiterToTheHost) {
-    effect_session s(module);
-    ASSERT_NE(s.e, nullptr);
-    EXPECT_EQ(s.e->magic, kEffectMagic);
-    EXPECT_EQ(s.e->numInputs, 2);
-    EXPECT_EQ(s.e->numOutputs, 2);
-    EXPECT_EQ(s.e->numParams, 3);
-    EXPECT_EQ(s.e->numPrograms, 1);
-    EXPECT_EQ(s.e->flags, effFlagsCanMono | effFlagsCanReplacing | effFlagsProgramChunks);
-    EXPECT_EQ(s.e->uniqueID, 0x5A6E4C6D);
-    EXPECT_EQ(s.e->initialDelay, 64);
+    vst_effect s(entry_of(module));
+    ASSERT_NE(s.get(), nullptr);
+    EXPECT_EQ(s.get()->magic, kEffectMagic);
+    EXPECT_EQ(s.get()->numInputs, 2);
+    EXPECT_EQ(s.get()->numOutputs, 2);
+    EXPECT_EQ(s.get()->numParams, 3);
+    EXPECT_EQ(s.get()->numPrograms, 1);
+    EXPECT_EQ(s.get()->flags, effFlagsCanMono | effFlagsCanReplacing | effFlagsProgramChunks);
+    EXPECT_EQ(s.get()->uniqueID, 0x5A6E4C6D);
+    EXPECT_EQ(s.get()->initialDelay, 64);
 
     char name[40];
     std::memset(name, '#', sizeof name);
@@ -130,8 +93,8 @@ TEST_F(LimiterModule, DescribesTheLimiterToTheHost) {
 }
 
 TEST_F(LimiterModule, PresentsThreeControlsWithTheirTextsAndCurves) {
-    effect_session s(module);
-    ASSERT_NE(s.e, nullptr);
+    vst_effect s(entry_of(module));
+    ASSERT_NE(s.get(), nullptr);
     const char* names[] = {"Threshold", "Ceiling", "Release"};
     const char* labels[] = {"Vol", "Vol", "Time"};
     const char* displays[] = {"0.0dB", "0.0dB", "200ms"};
@@ -140,33 +103,33 @@ TEST_F(LimiterModule, PresentsThreeControlsWithTheirTextsAndCurves) {
         EXPECT_EQ(s.text(effGetParamLabel, i), labels[i]);
         EXPECT_EQ(s.text(effGetParamDisplay, i), displays[i]);
     }
-    EXPECT_NEAR(s.e->getParameter(s.e, 2), 0.6221f, 1e-4f);
-    EXPECT_EQ(s.e->getParameter(s.e, 0), 1.0f);
+    EXPECT_NEAR(s.get(2), 0.6221f, 1e-4f);
+    EXPECT_EQ(s.get(0), 1.0f);
 
-    s.e->setParameter(s.e, 0, 0.0f);
+    s.set(0, 0.0f);
     EXPECT_EQ(s.text(effGetParamDisplay, 0), "-30.0dB");
-    EXPECT_NEAR(s.e->getParameter(s.e, 0), 0.0f, 1e-6f);
-    s.e->setParameter(s.e, 1, 1.0f);
+    EXPECT_NEAR(s.get(0), 0.0f, 1e-6f);
+    s.set(1, 1.0f);
     EXPECT_EQ(s.text(effGetParamDisplay, 1), "0.0dB");
-    s.e->setParameter(s.e, 2, 0.5f);
+    s.set(2, 0.5f);
     EXPECT_EQ(s.text(effGetParamDisplay, 2), "71ms");
-    EXPECT_NEAR(s.e->getParameter(s.e, 2), 0.5f, 1e-6f);
+    EXPECT_NEAR(s.get(2), 0.5f, 1e-6f);
 
     for (VstInt32 bad : {-1, 3, 1000}) {
-        EXPECT_EQ(s.e->getParameter(s.e, bad), 0.0f);
-        s.e->setParameter(s.e, bad, 0.3f);
+        EXPECT_EQ(s.get(bad), 0.0f);
+        s.set(bad, 0.3f);
         EXPECT_EQ(s.text(effGetParamDisplay, bad), "");
     }
     EXPECT_EQ(s.text(effGetParamDisplay, 2), "71ms");
 }
 
 TEST_F(LimiterModule, ProcessesWithTheLatencyItReportsUnderAnyTransport) {
-    effect_session s(module);
-    ASSERT_NE(s.e, nullptr);
+    vst_effect s(entry_of(module));
+    ASSERT_NE(s.get(), nullptr);
     s.start();
-    EXPECT_NE(std::count(test_host::get().opcodes.begin(), test_host::get().opcodes.end(),
-                         audioMasterWantMidi),
-              0);
+    const auto& calls = test_host::get().calls;
+    EXPECT_TRUE(std::any_of(calls.begin(), calls.end(),
+                            [](const host_call& c) { return c.opcode == audioMasterWantMidi; }));
     test_host& host = test_host::get();
     const double tempos[] = {120.0, 4.99, 5.0, 511.9, 512.0};
     const VstInt32 levels[] = {kVstProcessLevelUser, kVstProcessLevelRealtime,
@@ -180,8 +143,8 @@ TEST_F(LimiterModule, ProcessesWithTheLatencyItReportsUnderAnyTransport) {
         s.dispatch(effMainsChanged, 0, 1);  // resume: the delay line starts empty
         std::vector<float> in(512, 0.0f);
         in[0] = 0.5f;
-        const std::vector<float> out = s.run(in);
-        const VstIntPtr delay = s.e->initialDelay;
+        const std::vector<float> out = run_left(s, in);
+        const VstIntPtr delay = s.get()->initialDelay;
         for (VstIntPtr f = 0; f < 512; ++f) {
             if (f == delay) {
                 EXPECT_NEAR(out[f], 0.5f, 1e-6f);
@@ -193,42 +156,41 @@ TEST_F(LimiterModule, ProcessesWithTheLatencyItReportsUnderAnyTransport) {
 }
 
 TEST_F(LimiterModule, AccumulatingCallAddsTheLimitedSignalToTheOutputs) {
-    effect_session replacing(module), accumulating(module);
-    ASSERT_NE(replacing.e, nullptr);
-    ASSERT_NE(accumulating.e, nullptr);
+    vst_effect replacing(entry_of(module)), accumulating(entry_of(module));
+    ASSERT_NE(replacing.get(), nullptr);
+    ASSERT_NE(accumulating.get(), nullptr);
     replacing.start();
     accumulating.start();
     std::vector<float> in(700);
     for (size_t i = 0; i < in.size(); ++i) in[i] = (i % 37 == 0) ? 3.0f : 0.25f;
-    const std::vector<float> plain = replacing.run(in);
-    const std::vector<float> added = accumulating.run(in, true, 0.125f);
+    const std::vector<float> plain = run_left(replacing, in);
+    const std::vector<float> added = run_left(accumulating, in, true, 0.125f);
     for (size_t i = 0; i < in.size(); ++i) ASSERT_EQ(added[i], plain[i] + 0.125f) << i;
 }
 
 TEST_F(LimiterModule, SavedSettingsComeBackByteForByte) {
-    effect_session s(module);
-    ASSERT_NE(s.e, nullptr);
-    s.e->setParameter(s.e, 0, 0.3f);
-    s.e->setParameter(s.e, 1, 0.8f);
-    s.e->setParameter(s.e, 2, 0.1f);
+    vst_effect s(entry_of(module));
+    ASSERT_NE(s.get(), nullptr);
+    s.set(0, 0.3f);
+    s.set(1, 0.8f);
+    s.set(2, 0.1f);
     const bytes saved = s.chunk();
     ASSERT_GE(saved.size(), 4u + 21u);
     EXPECT_EQ(std::vector<unsigned char>(saved.begin(), saved.begin() + 4),
               (std::vector<unsigned char>{21, 0, 0, 0}));
-    const float values[] = {s.e->getParameter(s.e, 0), s.e->getParameter(s.e, 1),
-                            s.e->getParameter(s.e, 2)};
+    const float values[] = {s.get(0), s.get(1), s.get(2)};
 
-    effect_session other(module);
-    ASSERT_NE(other.e, nullptr);
+    vst_effect other(entry_of(module));
+    ASSERT_NE(other.get(), nullptr);
     bytes copy = saved;
     EXPECT_EQ(other.dispatch(effSetChunk, 0, static_cast<VstIntPtr>(copy.size()), copy.data()),
               static_cast<VstIntPtr>(copy.size()));
-    for (VstInt32 i = 0; i < 3; ++i) EXPECT_EQ(other.e->getParameter(other.e, i), values[i]);
+    for (VstInt32 i = 0; i < 3; ++i) EXPECT_EQ(other.get(i), values[i]);
     EXPECT_EQ(other.chunk(), saved);
 
     // Another plug-in's state, and damaged chunks, change nothing and crash nothing.
-    effect_session fresh(module);
-    ASSERT_NE(fresh.e, nullptr);
+    vst_effect fresh(entry_of(module));
+    ASSERT_NE(fresh.get(), nullptr);
     const bytes untouched = fresh.chunk();
     bytes foreign = saved;
     auto id = std::search(foreign.begin(), foreign.end(), std::begin("tarnwick"),
@@ -250,11 +212,11 @@ TEST_F(LimiterModule, SavedSettingsComeBackByteForByte) {
 TEST_F(LimiterModule, ResultsDoNotDependOnTheHostsRoundingMode) {
     auto settings_made_in = [&](int mode) {
         std::fesetround(mode);
-        effect_session s(module);
-        s.e->setParameter(s.e, 0, 0.0f);
-        s.e->setParameter(s.e, 1, 0.3f);
-        s.e->setParameter(s.e, 2, 0.7f);
-        std::vector<float> out = s.run(std::vector<float>(100, 0.9f));
+        vst_effect s(entry_of(module));
+        s.set(0, 0.0f);
+        s.set(1, 0.3f);
+        s.set(2, 0.7f);
+        std::vector<float> out = run_left(s, std::vector<float>(100, 0.9f));
         char text[64];
         s.dispatch(effGetParamDisplay, 1, 0, text);
         bytes chunk = s.chunk();
@@ -268,10 +230,9 @@ TEST_F(LimiterModule, ResultsDoNotDependOnTheHostsRoundingMode) {
 }
 
 TEST_F(LimiterModule, ClosingAnswersOne) {
-    auto entry = reinterpret_cast<VstPluginEntryProc>(module.symbol("main"));
-    AEffect* e = entry(&test_host::callback);
-    ASSERT_NE(e, nullptr);
-    EXPECT_EQ(e->dispatcher(e, effClose, 0, 0, nullptr, 0.0f), 1);
+    vst_effect s(module.function<VstPluginEntryProc>("main"));
+    ASSERT_NE(s.get(), nullptr);
+    EXPECT_EQ(s.close(), 1);
 }
 
 TEST(TestModule, TheWholeEntryRunsInRoundToNearest) {
@@ -280,10 +241,10 @@ TEST(TestModule, TheWholeEntryRunsInRoundToNearest) {
     test_host::reset();
     for (int mode : {FE_DOWNWARD, FE_UPWARD, FE_TOWARDZERO}) {
         std::fesetround(mode);
-        effect_session s(module);
+        vst_effect s(entry_of(module));
         const int after = std::fegetround();
         std::fesetround(FE_TONEAREST);
-        EXPECT_NE(s.e, nullptr) << mode;
+        EXPECT_NE(s.get(), nullptr) << mode;
         EXPECT_EQ(after, mode);
     }
 }

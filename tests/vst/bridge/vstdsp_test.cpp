@@ -7,7 +7,7 @@
 
 #include "bridge_test_plugin.h"
 #include "framework/axo_records.h"
-#include "test_host.h"
+#include "support/test_host.h"
 
 namespace {
 

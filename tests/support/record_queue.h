@@ -1,6 +1,7 @@
-// An in-memory record queue for framework tests, with helpers that build records byte by
-// byte. push_raw stores bytes as they are, so a test can queue a record whose size field
-// disagrees with its real length.
+// An in-memory record queue (axo_aux_i) for tests and fuzz targets, with helpers that build
+// records byte by byte. It takes records exactly as given: any length, with or without a whole
+// header, whatever their size fields claim, so that a test can queue a record whose size field
+// disagrees with its real length. The plug-in reads from the front and writes to the back.
 #pragma once
 
 #include <cstring>
@@ -10,27 +11,42 @@
 #include "framework/axo_aux_i.h"
 #include "framework/axo_codes.h"
 #include "framework/axo_records.h"
+#include "support/require.h"
 
 using bytes = std::vector<unsigned char>;
 
-class test_queue : public axo_aux_i {
+class record_queue : public axo_aux_i {
 public:
+    // What a record the plug-in writes with a size field below a header or above a megabyte
+    // meets: refusal (write answers 0), or, for a fuzzer checking the plug-in, a crash.
+    enum class bad_writes { refused, broken };
+    explicit record_queue(bad_writes on_bad_write = bad_writes::refused) : bad_(on_bad_write) {}
+
     std::deque<bytes> records;
+
+    void push(bytes record) { records.push_back(std::move(record)); }
+    int32_t front_type() const { return axo_get_i32(records.front().data() + AXO_HEADER_TYPE); }
 
     int read(int64_t* time_out, void* buffer, int* size_out) override {
         if (records.empty()) return 0;
         const bytes& r = records.front();
-        if (buffer != nullptr) std::memcpy(buffer, r.data(), r.size());
+        if (buffer != nullptr && !r.empty()) std::memcpy(buffer, r.data(), r.size());
         if (size_out != nullptr) *size_out = static_cast<int>(r.size());
-        if (time_out != nullptr) *time_out = r.size() >= 8 ? axo_get_i64(r.data()) : 0;
+        if (time_out != nullptr) {
+            unsigned char header[AXO_HEADER_SIZE];
+            peek_header(header);
+            *time_out = axo_get_i64(header + AXO_HEADER_TIME);
+        }
         return 1;
     }
+    // A record shorter than a header is padded with zeros.
     int peek_header(void* header_out) override {
         if (records.empty()) return 0;
         if (header_out != nullptr) {
-            std::memset(header_out, 0, AXO_HEADER_SIZE);
             const bytes& r = records.front();
-            std::memcpy(header_out, r.data(), r.size() < 20 ? r.size() : 20);
+            std::memset(header_out, 0, AXO_HEADER_SIZE);
+            const size_t whole = AXO_HEADER_SIZE;
+            if (!r.empty()) std::memcpy(header_out, r.data(), r.size() < whole ? r.size() : whole);
         }
         return 1;
     }
@@ -42,12 +58,15 @@ public:
     int write(const void* record) override {
         const auto* p = static_cast<const unsigned char*>(record);
         const int32_t size = axo_get_i32(p + AXO_HEADER_SIZE_FIELD);
-        if (size < AXO_HEADER_SIZE) return 0;
+        const bool honest = size >= AXO_HEADER_SIZE && size <= (1 << 20);
+        if (bad_ == bad_writes::broken) REQUIRE(honest);
+        if (!honest) return 0;
         records.emplace_back(p, p + size);
         return 1;
     }
-    void push_raw(bytes record) { records.push_back(std::move(record)); }
-    int32_t front_type() const { return axo_get_i32(records.front().data() + AXO_HEADER_TYPE); }
+
+private:
+    bad_writes bad_;
 };
 
 // A record of `length` bytes whose header says `size` (the same unless a test lies).
