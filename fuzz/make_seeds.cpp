@@ -6,6 +6,7 @@
 #include <string>
 
 #include "fuzz_vst.h"
+#include "support/record_queue.h"
 
 namespace {
 
@@ -28,32 +29,6 @@ void put(bytes& b, T value) {
 void put_sized(bytes& b, const bytes& content) {
     put<uint16_t>(b, static_cast<uint16_t>(content.size()));
     b.insert(b.end(), content.begin(), content.end());
-}
-
-bytes record(int64_t time, int32_t type, const bytes& payload) {
-    bytes r;
-    put<int64_t>(r, time);
-    put<int32_t>(r, type);
-    put<int32_t>(r, static_cast<int32_t>(20 + payload.size()));
-    put<int32_t>(r, 0);
-    r.insert(r.end(), payload.begin(), payload.end());
-    return r;
-}
-bytes param_record(int64_t time, int32_t index, float value) {
-    bytes payload;
-    put<int32_t>(payload, index);
-    put<float>(payload, value);
-    put<float>(payload, 0.0f);
-    put<float>(payload, 0.0f);
-    return record(time, 6, payload);
-}
-bytes framed(const std::vector<bytes>& records) {
-    bytes chunk;
-    for (const bytes& r : records) {
-        put<int32_t>(chunk, static_cast<int32_t>(r.size()));
-        chunk.insert(chunk.end(), r.begin(), r.end());
-    }
-    return chunk;
 }
 
 // Settings a user might have saved in a project.
@@ -125,18 +100,20 @@ int main(int argc, char** argv) {
     put<int32_t>(bypass, 1);
     put<int32_t>(integer, 1);
     put<int32_t>(integer, 5);
-    write_seed("state", "every-record-type",
-               framed({record(-1, 2, {0}), param_record(-1, 2, 0.05f), record(-1, 5, integer),
-                       record(-1, 9, tempo), record(-1, 10, bypass), record(-1, 13, {}),
-                       record(-1, 14, extension_payload), record(-1, 3, {0})}));
+    write_seed(
+        "state", "every-record-type",
+        framed_chunk({payload_record(-1, 2, {0}), real_record(-1, 2, 0.05f),
+                      payload_record(-1, 5, integer), payload_record(-1, 9, tempo),
+                      payload_record(-1, 10, bypass), payload_record(-1, 13, {}),
+                      payload_record(-1, 14, extension_payload), payload_record(-1, 3, {0})}));
 
     // process: flags (stereo, not in place, one call), position, records, frames, audio.
     bytes timed;
     put<uint8_t>(timed, 0x08 | 0x20);
     put<int64_t>(timed, 1000);
-    const std::vector<bytes> events = {param_record(1016, 0, 0.2f), param_record(1100, 1, 0.5f),
-                                       record(1200, 10, bypass), param_record(-1, 2, 0.01f),
-                                       param_record(5000, 0, 1.0f)};
+    const std::vector<bytes> events = {real_record(1016, 0, 0.2f), real_record(1100, 1, 0.5f),
+                                       payload_record(1200, 10, bypass), real_record(-1, 2, 0.01f),
+                                       real_record(5000, 0, 1.0f)};
     put<uint16_t>(timed, static_cast<uint16_t>(events.size()));
     for (const bytes& e : events) put_sized(timed, e);
     for (int call = 0; call < 2; ++call) {

@@ -15,6 +15,7 @@
 #include <vector>
 
 #include "busy_signal.h"
+#include "support/record_queue.h"
 #include "support/vst_effect.h"
 
 namespace {
@@ -39,49 +40,17 @@ void expect_clean(const stereo& out, float bound = clip_level) {
     }
 }
 
-// Records and chunks built by hand, as another program would write them.
-void put_i32(bytes& b, int32_t v) {
-    for (int i = 0; i < 4; ++i)
-        b.push_back(static_cast<unsigned char>(static_cast<uint32_t>(v) >> (8 * i)));
-}
-void put_f32(bytes& b, float v) {
-    int32_t i;
-    std::memcpy(&i, &v, 4);
-    put_i32(b, i);
-}
-bytes record(int32_t type, const bytes& payload) {
-    bytes r(8, 0xFF);  // time -1: at once
-    put_i32(r, type);
-    put_i32(r, static_cast<int32_t>(20 + payload.size()));
-    put_i32(r, 0);
-    r.insert(r.end(), payload.begin(), payload.end());
-    return r;
-}
-void add_frame(bytes& chunk, const bytes& rec) {
-    put_i32(chunk, static_cast<int32_t>(rec.size()));
-    chunk.insert(chunk.end(), rec.begin(), rec.end());
-}
-
 // A complete state block of another plug-in built on the same framework: its identifier
 // differs, its values would all be valid here.
 bytes other_plugins_chunk() {
-    bytes chunk;
-    add_frame(chunk, record(2, {0}));
-    const std::string id = "tarnwick-otherlimiter-2";
-    add_frame(chunk, record(12, bytes(id.c_str(), id.c_str() + id.size() + 1)));
+    std::vector<bytes> records = {make_record(AXO_TIME_NOW, AXO_REC_BEGIN, AXO_SIZE_BEGIN),
+                                  identifier_record("tarnwick-otherlimiter-2")};
     for (int32_t index = 0; index < param_count; ++index) {
-        bytes payload;
-        put_i32(payload, index);
-        put_f32(payload, 0.5f);
-        put_f32(payload, 0.0f);
-        put_f32(payload, 0.0f);
-        add_frame(chunk, record(6, payload));
+        records.push_back(real_record(AXO_TIME_NOW, index, 0.5f));
     }
-    bytes on;
-    put_i32(on, 1);
-    add_frame(chunk, record(10, on));
-    add_frame(chunk, record(3, {0}));
-    return chunk;
+    records.push_back(bypass_record(AXO_TIME_NOW, 1));
+    records.push_back(make_record(AXO_TIME_NOW, AXO_REC_END, AXO_SIZE_END));
+    return framed_chunk(records);
 }
 
 // End offsets of the frames of a well-formed chunk.
@@ -322,10 +291,8 @@ TEST(HostileHost, ChunksThatAreNotOursChangeNothing) {
         c = static_cast<unsigned char>((state = state * 1664525u + 1013904223u) >> 24);
     strangers.push_back(noise);
     for (int32_t length : {INT32_MAX, -1, (1 << 28) + 1, 8}) {
-        bytes damaged;
-        put_i32(damaged, length);
-        damaged.insert(damaged.end(), before.begin() + 4, before.end());
-        strangers.push_back(damaged);
+        strangers.push_back(before);
+        axo_put_i32(strangers.back().data(), length);
     }
     strangers.emplace_back();  // nothing at all
 

@@ -4,6 +4,7 @@
 // disagrees with its real length. The plug-in reads from the front and writes to the back.
 #pragma once
 
+#include <algorithm>
 #include <cstring>
 #include <deque>
 #include <vector>
@@ -77,6 +78,22 @@ inline bytes make_record(int64_t time, int32_t type, int32_t length, int32_t siz
 }
 inline bytes make_record(int64_t time, int32_t type, int32_t length) {
     return make_record(time, type, length, length);
+}
+// A record of the given type with the payload behind its header.
+inline bytes payload_record(int64_t time, int32_t type, const bytes& payload) {
+    bytes r = make_record(time, type, AXO_HEADER_SIZE + static_cast<int32_t>(payload.size()));
+    std::copy(payload.begin(), payload.end(), r.begin() + AXO_PAYLOAD);
+    return r;
+}
+// Records framed as in a VST chunk: each behind its length, a 32-bit number.
+inline bytes framed_chunk(const std::vector<bytes>& records) {
+    bytes chunk;
+    for (const bytes& r : records) {
+        chunk.resize(chunk.size() + 4);
+        axo_put_i32(&chunk[chunk.size() - 4], static_cast<int32_t>(r.size()));
+        chunk.insert(chunk.end(), r.begin(), r.end());
+    }
+    return chunk;
 }
 inline bytes real_record(int64_t time, int32_t index, float value, float extra_1 = 0.0f,
                          float extra_2 = 0.0f) {
