@@ -42,13 +42,16 @@ constexpr const control_row& release_row = control_rows[2];
 constexpr float control_step = 1.0f / 256.0f;
 constexpr float control_factor = 1.0f;
 
-// Sample rates the limiter accepts, in Hz.
+// Sample rates the limiter accepts, in Hz, and the one it starts with.
 constexpr float lowest_rate = 4000.0f;
 constexpr float highest_rate = 192000.0f;
+constexpr float initial_rate = 44100.0f;
 // An audio pairing is preferred whichever side a host asks from.
 constexpr int32_t audio_pairing =
     AXO_CFG_AUDIO | AXO_CFG_PREFER_BY_INPUT | AXO_CFG_PREFER_BY_OUTPUT;
 
+// The share of its distance to a constant target that the envelope has left after the
+// release time.
 constexpr float release_base = 0.1f;
 
 // Per-frame factor of the release: after release_seconds the distance between the envelope
@@ -72,7 +75,8 @@ uint32_t bits_of(float x) {
 uint32_t current_fp_mode() {
 #if defined(__SSE__)
     // The control half of MXCSR (the lower six bits are sticky exception flags).
-    const uint32_t mode = _mm_getcsr() & 0xffc0u;
+    constexpr uint32_t mxcsr_controls = 0xffc0u;
+    const uint32_t mode = _mm_getcsr() & mxcsr_controls;
 #else
     const uint32_t mode = 0;
 #endif
@@ -80,7 +84,10 @@ uint32_t current_fp_mode() {
     // All float and double arithmetic runs in SSE registers, the power function's included.
     return mode;
 #else
-    return mode ^ (static_cast<uint32_t>(std::fegetround()) << 16);
+    // The C library's rounding mode as well, above the MXCSR bits: on 32-bit x86 that is the
+    // x87 unit's, where the power function may run.
+    constexpr int fenv_mode_shift = 16;
+    return mode ^ (static_cast<uint32_t>(std::fegetround()) << fenv_mode_shift);
 #endif
 }
 
@@ -104,7 +111,7 @@ limitZ_dsp::limitZ_dsp()
     set_channel_count(AXO_DIR_AUDIO_IN, 2);
     set_channel_count(AXO_DIR_AUDIO_OUT, 2);
     // Accepted, so it runs the one reset of construction.
-    set_sample_rate(44100.0f);
+    set_sample_rate(initial_rate);
 }
 
 int limitZ_dsp::get_latency() {

@@ -6,6 +6,7 @@
 
 #include <cstddef>
 #include <string>
+#include <utility>
 #include <vector>
 
 #include "support/test_host.h"
@@ -21,7 +22,8 @@ VstPluginEntryProc limiter_entry();
 struct stereo {
     std::vector<float> l, r;
     explicit stereo(size_t frames = 0, float value = 0.0f) : l(frames, value), r(frames, value) {}
-    stereo(std::vector<float> left, std::vector<float> right) : l(left), r(right) {}
+    stereo(std::vector<float> left, std::vector<float> right)
+        : l(std::move(left)), r(std::move(right)) {}
     size_t frames() const { return l.size(); }
     bool operator==(const stereo& o) const;
 };
