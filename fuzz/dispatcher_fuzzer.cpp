@@ -113,10 +113,10 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
                 process_audio(fx, in, static_cast<VstInt32>(in.take_below(4097)), true);
             } else if (selector < call_get_parameter) {
                 const VstInt32 index = static_cast<VstInt32>(in.take_below(6)) - 1;
-                fx.get()->setParameter(fx.get(), index, in.take<float>());
+                fx.set(index, in.take<float>());
             } else {
                 const VstInt32 index = static_cast<VstInt32>(in.take_below(6)) - 1;
-                const float v = fx.get()->getParameter(fx.get(), index);
+                const float v = fx.get(index);
                 REQUIRE(v >= 0.0f && v <= 1.0f);
             }
             REQUIRE(std::fegetround() == mode);

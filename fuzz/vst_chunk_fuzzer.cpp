@@ -24,7 +24,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size) {
             static_cast<VstIntPtr>(saved.size()));
     REQUIRE(checked_chunk(again) == saved);
     for (VstInt32 i = 0; i < fx.get()->numParams; ++i) {
-        const float value = fx.get()->getParameter(fx.get(), i);
+        const float value = fx.get(i);
         REQUIRE(value >= 0.0f && value <= 1.0f);
     }
 
