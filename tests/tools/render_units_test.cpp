@@ -59,7 +59,7 @@ std::string refusal(std::vector<const char*> args) {
 TEST(RenderOptions, ControlValuesMayStartWithAMinusAndKeepTheirOrder) {
     const render_options o = parse({"in.wav", "out.wav", "--threshold", "-6dB", "--release=0.2s",
                                     "--set", "Ceiling=-0.3dB", "--keep-latency"});
-    EXPECT_EQ(o.input, "in.wav");
+    EXPECT_EQ(o.inputs, std::vector<std::string>{"in.wav"});
     EXPECT_EQ(o.output, "out.wav");
     EXPECT_TRUE(o.keep_latency);
     ASSERT_EQ(o.parameters.size(), 3u);
@@ -71,6 +71,11 @@ TEST(RenderOptions, ControlValuesMayStartWithAMinusAndKeepTheirOrder) {
     EXPECT_EQ(o.parameters[2].value, "-0.3dB");
     EXPECT_TRUE(parse({"--demo", "--out-dir", "x"}).demo);
     EXPECT_EQ(parse({"--save-preset", "p.fxp"}).preset_out, "p.fxp");
+    const render_options delivery = parse({"-", "-", "--loudness", "-16LUFS"});
+    EXPECT_EQ(delivery.loudness_lufs, -16.0);
+    EXPECT_EQ(delivery.true_peak_dbtp, -1.0);  // the default that comes with a loudness target
+    EXPECT_EQ(parse({"a", "b", "--true-peak", "-2dBTP"}).true_peak_dbtp, -2.0);
+    EXPECT_EQ(parse({"--out-dir", "d", "a", "b", "c"}).inputs.size(), 3u);
 }
 
 TEST(RenderOptions, BadCommandLinesAreRefusedWithTheirOwnWords) {
@@ -80,7 +85,19 @@ TEST(RenderOptions, BadCommandLinesAreRefusedWithTheirOwnWords) {
               std::string::npos);
     EXPECT_NE(refusal({"in.wav", "out.wav", "--ceiling", "loud"}).find("(got 'loud')"),
               std::string::npos);
-    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold"}).find("needs a value"),
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold"}).find("a value is needed"),
+              std::string::npos);
+    // Infinite and NaN values would set a control to one end of its range.
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--ceiling", "inf"}).find("(got 'inf')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold", "1e400"}).find("(got '1e400')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--true-peak", "nan"}).find("(got 'nan')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--loudness", "-14LUFS", "--ceiling", "-1dB"})
+                  .find("cannot be given with --loudness"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--dither", "rpdf"}).find("none or tpdf"),
               std::string::npos);
     EXPECT_NE(refusal({"in.wav", "out.wav", "--set", "Release"}).find("NAME=VALUE"),
               std::string::npos);
