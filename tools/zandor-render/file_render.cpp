@@ -5,6 +5,7 @@
 #include <cmath>
 #include <cstdio>
 #include <limits>
+#include <map>
 #include <optional>
 
 #include "audio_file.h"
@@ -22,6 +23,9 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 // change cannot leave the file a hair over again.
 constexpr double retry_margin_db = 0.01;
 constexpr int most_renders = 5;
+// A written file within this of the loudness target is taken; the promise is 0.1 LU.
+constexpr double loudness_aim_lu = 0.05;
+constexpr double loudness_tolerance_lu = 0.1;
 
 double from_db(double db) {
     return std::pow(10.0, db / 20.0);
@@ -131,24 +135,31 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
     };
 
     const double ceiling_asked = has_ceiling ? *fx.read_db("Ceiling") : 0.0;
-    double peak_margin_db = 0.0;  // taken off the true-peak target after a render missed it
-    std::optional<loudness_plan> plan;
+    // Corrections after a written file missed a target (rounding, dither, a lossy codec's
+    // overshoot or its filtering): taken off the true-peak target, added to the loudness.
+    double peak_margin_db = 0.0;
+    double loudness_shift_lu = 0.0;
+    // Measuring passes depend on Threshold only, so a second search reuses them.
+    std::map<double, pass_levels> measured;
+    auto measure = [&](double threshold_db) {
+        auto found = measured.find(threshold_db);
+        if (found != measured.end()) return found->second;
+        std::unique_ptr<vst_plugin> p = fx.fresh();
+        set_parameter_db(*p, "--loudness", "Threshold", threshold_db);
+        set_parameter_db(*p, "--loudness", "Ceiling", ranges->ceiling_highest_db);
+        level_meter meter(shape.channels, shape.rate_hz);
+        metering_sink sink(meter);
+        render_into(*p, sink);
+        const level_figures l = meter.figures();
+        return measured[threshold_db] = pass_levels{l.loudness_lufs, l.true_peak_dbtp};
+    };
     for (int attempt = 1;; ++attempt) {
         if (o.loudness_lufs) {
-            plan = plan_loudness(*o.loudness_lufs, *o.true_peak_dbtp - peak_margin_db, *ranges,
-                                 [&](double threshold_db) {
-                                     std::unique_ptr<vst_plugin> p = fx.fresh();
-                                     set_parameter_db(*p, "--loudness", "Threshold", threshold_db);
-                                     set_parameter_db(*p, "--loudness", "Ceiling",
-                                                      ranges->ceiling_highest_db);
-                                     level_meter meter(shape.channels, shape.rate_hz);
-                                     metering_sink sink(meter);
-                                     render_into(*p, sink);
-                                     const level_figures l = meter.figures();
-                                     return pass_levels{l.loudness_lufs, l.true_peak_dbtp};
-                                 });
-            fx.set_db("--loudness", "Threshold", plan->threshold_db);
-            fx.set_db("--loudness", "Ceiling", plan->ceiling_db);
+            const loudness_plan plan =
+                plan_loudness(*o.loudness_lufs + loudness_shift_lu,
+                              *o.true_peak_dbtp - peak_margin_db, *ranges, measure);
+            fx.set_db("--loudness", "Threshold", plan.threshold_db);
+            fx.set_db("--loudness", "Ceiling", plan.ceiling_db);
         } else if (peak_margin_db > 0.0) {
             const auto cr = fx.mapper().range(fx.mapper().find("Ceiling"));
             const double c = ceiling_asked - peak_margin_db;
@@ -180,16 +191,29 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
                                     ? measure_file(target.temp_path(), target.name())
                                     : written.figures();
 
+        const level_figures& written_levels = report.figures.output;
         const double over =
-            o.true_peak_dbtp ? report.figures.output.true_peak_dbtp - *o.true_peak_dbtp : -infinity;
-        if (!(over > 0.0)) break;
+            o.true_peak_dbtp ? written_levels.true_peak_dbtp - *o.true_peak_dbtp : -infinity;
+        const double miss = o.loudness_lufs ? *o.loudness_lufs - written_levels.loudness_lufs : 0.0;
+        const bool loudness_missed = std::fabs(miss) > loudness_aim_lu;
+        if (!(over > 0.0) && !loudness_missed) break;
         if (attempt == most_renders) {
-            throw render_error(exit_status::failure, "the written file still peaks " +
-                                                         std::to_string(over) +
-                                                         " dB over --true-peak after " +
-                                                         std::to_string(attempt) + " renders");
+            if (over > 0.0) {
+                throw render_error(exit_status::failure, "the written file still peaks " +
+                                                             std::to_string(over) +
+                                                             " dB over --true-peak after " +
+                                                             std::to_string(attempt) + " renders");
+            }
+            if (std::fabs(miss) > loudness_tolerance_lu) {
+                throw render_error(exit_status::failure,
+                                   "the written file still misses --loudness by " +
+                                       std::to_string(miss) + " LU after " +
+                                       std::to_string(attempt) + " renders");
+            }
+            break;
         }
-        peak_margin_db += over + retry_margin_db;
+        if (over > 0.0) peak_margin_db += over + retry_margin_db;
+        if (loudness_missed) loudness_shift_lu += miss;
         target.restart();
     }
 

@@ -12,7 +12,7 @@ namespace {
 
 // More drive than needed only limits harder; the search stops within this much above the
 // target, which Ceiling then takes off exactly.
-constexpr double enough_lu = 0.1;
+constexpr double enough_lu = 0.25;
 constexpr int most_passes = 12;
 
 std::string lufs(double value) {
@@ -63,9 +63,17 @@ loudness_plan plan_loudness(double target, double peak, const control_ranges& ra
     double low_f = reachable(top);
     double high = bottom;
     bool bracketed = false;
+    double last_t = top;  // the pass before the current one
+    double last_f = low_f;
+    double previous_t = top;
+    double previous_f = low_f;
     double t = std::max(bottom, top - (target - low_f));  // about a dB of drive per dB
     while (static_cast<int>(measured.size()) < most_passes) {
         const double f = reachable(t);
+        if (!bracketed && f < target) {
+            last_t = t;
+            last_f = f;
+        }
         if (f >= target) {
             high = t;
             bracketed = true;
@@ -80,18 +88,30 @@ loudness_plan plan_loudness(double target, double peak, const control_ranges& ra
             low_f = f;
         }
         if (!bracketed) {
-            t = std::max(bottom, t - std::max(1.0, 1.5 * (target - f)));
+            // Extrapolate along the last two points, a little beyond the target, since the
+            // loudness gained per dB of drive falls as the limiter works harder.
+            const double slope = low_f > previous_f && previous_t > low
+                                     ? (low_f - previous_f) / (previous_t - low)
+                                     : 1.0;
+            previous_t = low;
+            previous_f = low_f;
+            // Where the limiter has barely begun to act the slope says little; the step is
+            // kept within a few dB per LU still missing.
+            const double gap = target + enough_lu / 2 - f;
+            const double step = std::min(1.2 * gap / std::max(slope, 0.1), 2.5 * gap);
+            t = std::max(bottom, t - std::max(0.5, step));
             continue;
         }
-        // Secant between the bracket's ends, aimed a little above the target and kept
-        // strictly inside the bracket.
-        const double high_f = reachable(high);
-        const double aim = target + enough_lu / 2;
-        double next = high_f > low_f ? low + (aim - low_f) * (high - low) / (high_f - low_f)
-                                     : (low + high) / 2;
+        // Secant through the last two passes, kept strictly inside the bracket (bisection
+        // when they give no usable slope).
+        const double slope = (f - last_f) / (last_t - t);
+        double next = slope > 0.0 && std::isfinite(slope) ? t - (target + enough_lu / 2 - f) / slope
+                                                          : (low + high) / 2;
         const double margin = std::max(0.01, 0.05 * std::fabs(low - high));
+        if (!(low - high > 2 * margin)) break;
         next = std::clamp(next, high + margin, low - margin);
-        if (!(low - high > 2 * 0.01)) break;
+        last_t = t;
+        last_f = f;
         t = next;
     }
     if (!bracketed) unreachable("the search found no setting that reaches it");
