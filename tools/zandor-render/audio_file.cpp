@@ -90,11 +90,16 @@ bool writable(int format, int channels, int rate_hz) {
 }
 
 // The data length a header states when libsndfile found less data than that: its log then
-// holds a line such as "data : 176400 (should be 99956)". Answers 0 when there is none.
-double stated_share(SNDFILE* file) {
+// holds a line such as "data : 176400 (should be 99956)". Answers the stated and the real
+// byte counts, or nothing when the header promised no more than is there.
+struct data_lengths {
+    long long stated = 0;
+    long long real = 0;
+};
+std::optional<data_lengths> stated_lengths(SNDFILE* file) {
     char log[16384] = {};
     sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
-    double share = 0.0;
+    std::optional<data_lengths> found;
     for (const char* line = log; *line != '\0';) {
         const char* end = std::strchr(line, '\n');
         const std::string text(line, end ? static_cast<size_t>(end - line) : std::strlen(line));
@@ -104,12 +109,12 @@ double stated_share(SNDFILE* file) {
                         &real) == 3) {
             const std::string n = lower(name);
             if ((n.rfind("data", 0) == 0 || n.rfind("ssnd", 0) == 0) && real > 0 && stated > real)
-                share = static_cast<double>(stated) / static_cast<double>(real);
+                found = data_lengths{stated, real};
         }
         if (end == nullptr) break;
         line = end + 1;
     }
-    return share;
+    return found;
 }
 
 }  // namespace
@@ -130,10 +135,14 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
     }
     shape_ = {info.format, info.channels, info.samplerate, info.frames};
     stated_frames_ = info.frames;
-    const double share = stated_share(file_);
-    if (share > 1.0)
-        stated_frames_ =
-            static_cast<int64_t>(std::llround(static_cast<double>(info.frames) * share));
+    // The frame size in bytes from the data really there (its last frame may be partial).
+    const std::optional<data_lengths> lengths = stated_lengths(file_);
+    if (lengths && info.frames > 0) {
+        const long long frame_bytes = std::max(
+            1LL,
+            std::llround(static_cast<double>(lengths->real) / static_cast<double>(info.frames)));
+        stated_frames_ = std::max<int64_t>(info.frames, lengths->stated / frame_bytes);
+    }
     // A refused file is closed here: the destructor does not run for a constructor that throws.
     try {
         if (info.channels < 1 || info.channels > most_channels) {

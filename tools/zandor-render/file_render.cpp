@@ -176,7 +176,9 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
         encoding.quality = o.quality;
         encoding.dither = o.dither;
         if (has_ceiling) encoding.bound = from_db(*fx.read_db("Ceiling"));
-        if (o.true_peak_dbtp) encoding.bound = std::min(encoding.bound, from_db(*o.true_peak_dbtp));
+        // Rounding may not carry a sample past the ceiling. The true-peak target is not a
+        // bound here: clamping samples to it would clip, and clipping raises the true peak;
+        // the written file is measured against it instead.
 
         level_meter written(shape.channels, shape.rate_hz);
         {
