@@ -12,6 +12,7 @@
 #include "demo_programme.h"
 #include "effect_settings.h"
 #include "file_render.h"
+#include "input_source.h"
 #include "plugin_location.h"
 #include "preset_io.h"
 #include "render_error.h"
@@ -79,12 +80,12 @@ void print_help(const render_options& options) {
 }
 
 int analyze(const render_options& o) {
-    const std::string& input = o.inputs.front();
-    const level_figures levels = measure_file(input, input);
+    const input_source input(o.inputs.front());
+    const level_figures levels = measure_file(input.path(), input.name());
     if (o.json)
-        print_json_analysis(stdout, input, levels);
+        print_json_analysis(stdout, input.name(), levels);
     else
-        print_text_analysis(stdout, input, levels);
+        print_text_analysis(stdout, input.name(), levels);
     return 0;
 }
 
