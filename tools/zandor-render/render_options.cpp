@@ -66,14 +66,17 @@ public:
                "       zandor-render --save-preset FILE.fxp [options]\n"
                "       zandor-render --list-params [--json]\n";
     }
+    // Each option takes one value per use; repeating it is how several are given.
+    std::string make_option_opts(const CLI::Option* opt) const override {
+        return opt->get_type_name().empty() ? std::string() : " " + opt->get_type_name();
+    }
 };
 
 // Builds the declarations that both parse the command line and make --help.
 struct command_line {
     CLI::App app{
-        "Limits audio files through the Zandor Limiter VST 2.4 module, hosted through "
-        "its real entry point as a DAW hosts it, and reports the levels before and "
-        "after.",
+        "Limits audio files through the Zandor Limiter VST 2.4 module, hosted through\n"
+        "its real entry point as a DAW hosts it, and reports the levels before and after.",
         "zandor-render"};
     std::vector<std::string> files;
     std::vector<std::string> controls[3];
@@ -86,8 +89,8 @@ struct command_line {
         app.set_help_flag("-h,--help", "print this text");
         app.formatter(std::make_shared<usage_formatter>());
         app.add_option("files", files,
-                       "IN and OUT, or with --out-dir the inputs; - is standard "
-                       "input for IN and standard output for OUT")
+                       "IN and OUT, or with --out-dir the inputs; - is standard\n"
+                       "input as IN and standard output as OUT")
             ->type_name("");
 
         const char* control_help[3] = {"the plug-in's Threshold, e.g. -6dB",
@@ -120,11 +123,11 @@ struct command_line {
         const std::string output = "Output";
         app.add_option("--format", o.format,
                        "container: " + output_format_names() +
-                           " (default: OUT's extension, else IN's format)")
+                           "\n(default: OUT's extension, else IN's format)")
             ->type_name("NAME")
             ->group(output);
         app.add_option("--bits", o.bits,
-                       "16, 24, 32 (integer), float or double; integer "
+                       "16, 24, 32 (integer), float or double; integer\n"
                        "samples are rounded to nearest")
             ->type_name("N")
             ->group(output);
@@ -134,37 +137,37 @@ struct command_line {
             ->type_name("KIND")
             ->group(output);
         app.add_option("--quality", o.quality,
-                       "0 (smallest) to 1 (best): the lossy encoder's "
+                       "0 (smallest) to 1 (best): the lossy encoder's\n"
                        "quality, or FLAC's compression")
             ->type_name("Q")
             ->group(output);
         app.add_flag("--no-clobber", o.no_clobber,
-                     "refuse an OUT that exists; without it an existing file is replaced "
+                     "refuse an OUT that exists; without it, an existing OUT is replaced\n"
                      "(atomically, keeping its permissions and any symlink to it)")
             ->group(output);
         app.add_flag("--keep-latency", o.keep_latency,
-                     "keep the plug-in's delay at the start of OUT (OUT is then longer by it); "
-                     "by default OUT is aligned with IN and as long as IN")
+                     "keep the plug-in's delay at the start of OUT (OUT is then longer\n"
+                     "by it); by default OUT is aligned with IN and as long as IN")
             ->group(output);
         app.add_flag("--json", o.json, "print the report as JSON (an array in batch mode)")
             ->group(output);
 
         const std::string delivery = "Delivery";
         app.add_option("--true-peak", true_peak,
-                       "the written file, decoded, peaks at or below this, e.g. -1dBTP (default "
-                       "-1dBTP with --loudness)")
+                       "the written file, decoded, peaks at or below this,\n"
+                       "e.g. -1dBTP (default -1dBTP with --loudness)")
             ->type_name("LEVEL")
             ->group(delivery);
         app.add_option("--loudness", loudness,
-                       "integrated loudness of the written file, e.g. -14LUFS; sets Threshold "
-                       "and Ceiling itself")
+                       "integrated loudness of the written file, e.g. -14LUFS;\n"
+                       "sets Threshold and Ceiling itself")
             ->type_name("LEVEL")
             ->group(delivery);
         app.add_flag("--analyze", o.analyze, "measure IN without rendering")->group(delivery);
 
         const std::string other = "Other";
         app.add_flag("--demo", o.demo,
-                     "render a built-in programme to demo-input.EXT and demo-limited.EXT")
+                     "render a built-in programme to demo-input.wav and demo-limited.EXT")
             ->group(other);
         app.add_option("--out-dir", o.out_dir,
                        "where --demo and batch renders write (created when missing)")
