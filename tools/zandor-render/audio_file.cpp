@@ -150,12 +150,6 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
                                                        " channels; only mono and stereo files can "
                                                        "be limited");
         }
-        if (info.samplerate < lowest_rate_hz || info.samplerate > highest_rate_hz) {
-            throw render_error(exit_status::input,
-                               path_ + " has a sample rate of " + std::to_string(info.samplerate) +
-                                   " Hz; the limiter accepts " + std::to_string(lowest_rate_hz) +
-                                   " Hz to " + std::to_string(highest_rate_hz) + " Hz");
-        }
     } catch (...) {
         sf_close(file_);
         file_ = nullptr;

@@ -15,9 +15,7 @@
 
 struct sf_private_tag;
 
-// Sample rates and channel counts that the limiter accepts.
-constexpr int lowest_rate_hz = 4000;
-constexpr int highest_rate_hz = 192000;
+// The tool feeds mono and stereo files; the rates are the plug-in's to accept.
 constexpr int most_channels = 2;
 
 // The shape of an audio file: libsndfile's format code (container and sample type),
@@ -30,8 +28,8 @@ struct audio_shape {
 };
 
 // An input file, opened for reading as interleaved 32-bit floats. The constructor refuses a
-// missing or unreadable file, more than two channels and a rate outside 4 kHz to 192 kHz with
-// render_error(input) naming the file as `shown_name` (the path when empty).
+// missing or unreadable file and more than two channels with render_error(input) naming the file as
+// `shown_name` (the path when empty).
 class audio_reader {
 public:
     explicit audio_reader(const std::string& path, const std::string& shown_name = {});

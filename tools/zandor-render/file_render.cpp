@@ -12,6 +12,7 @@
 #include "effect_settings.h"
 #include "input_source.h"
 #include "loudness_search.h"
+#include "module_rates.h"
 #include "output_target.h"
 #include "render_error.h"
 #include "render_job.h"
@@ -70,6 +71,20 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
     // The settings are complete (a preset that was not taken in full is refused here) before
     // the output is claimed, so that a refused render writes nothing anywhere.
     effect_settings fx(o, defaults, shape.rate_hz, shape.channels);
+    if (const std::optional<rate_answer> rate = ask_module_rate(fx.plugin_path(), shape.rate_hz);
+        rate && !rate->accepted) {
+        std::string message = source.name() + " has a sample rate of " +
+                              std::to_string(shape.rate_hz) + " Hz; " + fx.plugin().effect_name() +
+                              " does not accept it";
+        if (rate->range) {
+            char range[96];
+            // Modules count rates within a hertz as the same; three digits show the range.
+            std::snprintf(range, sizeof range, " (it accepts %.3g kHz to %.3g kHz)",
+                          rate->range->lowest_hz / 1000, rate->range->highest_hz / 1000);
+            message += range;
+        }
+        throw render_error(exit_status::input, message);
+    }
     output_target target(output, o.no_clobber);
 
     const bool has_ceiling = fx.read_db("Ceiling").has_value();
