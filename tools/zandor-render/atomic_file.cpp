@@ -36,7 +36,7 @@ void install_handlers_once() {
     static bool installed = false;
     if (installed) return;
     installed = true;
-    for (int s : {SIGINT, SIGTERM, SIGHUP}) std::signal(s, remove_pending_and_exit);
+    for (int s : {SIGINT, SIGTERM, SIGHUP, SIGPIPE}) std::signal(s, remove_pending_and_exit);
 }
 
 int register_pending(const std::string& path) {
@@ -50,6 +50,12 @@ int register_pending(const std::string& path) {
         return i;
     }
     return -1;
+}
+
+void release_pending(int slot) {
+    if (slot < 0) return;
+    const std::lock_guard<std::mutex> hold(pending_lock);
+    pending_used[slot] = 0;
 }
 
 std::string directory_of(const std::string& path) {
@@ -142,7 +148,7 @@ void atomic_file::restart() {
 atomic_file::~atomic_file() {
     if (fd_ >= 0) close(fd_);
     if (!committed_) unlink(temp_path_.c_str());
-    if (slot_ >= 0) pending_used[slot_] = 0;
+    release_pending(slot_);
 }
 
 void atomic_file::write_all(const void* data, size_t size) {
@@ -180,6 +186,6 @@ void atomic_file::commit() {
                            "cannot write " + final_path_ + ": " + std::strerror(errno));
     }
     committed_ = true;
-    if (slot_ >= 0) pending_used[slot_] = 0;
+    release_pending(slot_);
     slot_ = -1;
 }

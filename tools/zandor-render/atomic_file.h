@@ -5,7 +5,8 @@
 
 // Creates a hidden temporary file beside `final_path` (same directory, so the final rename
 // cannot cross file systems). commit() renames it into place; destroying an uncommitted
-// atomic_file removes it, and so does an interrupt (SIGINT, SIGTERM, SIGHUP) while it exists.
+// atomic_file removes it, and so does an interrupt (SIGINT, SIGTERM, SIGHUP) or a closed pipe
+// (SIGPIPE) while it exists.
 // A failed render therefore never leaves a half-written file behind, nor replaces an older
 // good one. A symlink at final_path is followed, so the link stays a link and its target
 // gets the new contents; an existing file keeps its permission bits (and its owner, where the
