@@ -16,6 +16,7 @@
 
 #include "file_render.h"
 #include "render_error.h"
+#include "render_report.h"
 
 namespace {
 
@@ -47,16 +48,6 @@ std::string printed(void (*print)(std::FILE*, const render_report&), const rende
     std::string text(buffer, size);
     std::free(buffer);
     return text;
-}
-
-std::string json_escaped(const std::string& s) {
-    std::string out;
-    for (const char ch : s) {
-        if (ch == '"' || ch == '\\') out += '\\';
-        if (static_cast<unsigned char>(ch) < 0x20) continue;
-        out += ch;
-    }
-    return out;
 }
 
 }  // namespace
@@ -107,9 +98,9 @@ int render_batch(const render_options& o, std::FILE* out) {
     auto failed = [&](size_t i, exit_status status, const std::string& message) {
         file_result r;
         r.status = static_cast<int>(status);
-        r.text = o.json ? "{\"file\": \"" + json_escaped(o.inputs[i]) + "\", \"error\": \"" +
-                              json_escaped(message) +
-                              "\", \"exit_status\": " + std::to_string(r.status) + "}"
+        r.text = o.json ? "{\"file\": " + json_string(o.inputs[i]) +
+                              ", \"error\": " + json_string(message) +
+                              ", \"exit_status\": " + std::to_string(r.status) + "}"
                         : o.inputs[i] + ": " + message + "\n";
         return r;
     };

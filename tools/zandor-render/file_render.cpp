@@ -68,6 +68,12 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
         choose_output_format(shape.format, shape.channels, shape.rate_hz,
                              output == "-" ? std::string() : output, o.format, o.bits);
 
+    if (o.quality && !is_lossy_format(format) && format_extension(format) != "flac") {
+        throw render_error(
+            exit_status::usage,
+            "--quality applies to ogg, opus, mp3 and flac, not to " + describe_format(format));
+    }
+
     // The settings are complete (a preset that was not taken in full is refused here) before
     // the output is claimed, so that a refused render writes nothing anywhere.
     effect_settings fx(o, defaults, shape.rate_hz, shape.channels);

@@ -29,28 +29,19 @@ const std::vector<parameter_request> demo_settings = {
     {"--release", "Release", "100ms"},
 };
 
-std::string json_text(const std::string& s) {
-    std::string out = "\"";
-    for (const char ch : s) {
-        if (ch == '"' || ch == '\\') out += '\\';
-        if (static_cast<unsigned char>(ch) >= 0x20) out += ch;
-    }
-    return out + "\"";
-}
-
 void list_parameters(std::FILE* out, vst_plugin& plugin, parameter_mapper& mapper, bool json) {
     if (json) {
         std::fprintf(out, "{\"effect\": %s, \"parameters\": [",
-                     json_text(plugin.effect_name()).c_str());
+                     json_string(plugin.effect_name()).c_str());
         for (int i = 0; i < plugin.parameter_count(); ++i) {
             const auto range = mapper.range(i);
             std::fprintf(out, "%s\n  {\"name\": %s, \"display\": %s, \"range\": %s",
-                         i == 0 ? "" : ",", json_text(plugin.parameter_name(i)).c_str(),
-                         json_text(plugin.parameter_display(i)).c_str(),
-                         json_text(mapper.range_text(i)).c_str());
+                         i == 0 ? "" : ",", json_string(plugin.parameter_name(i)).c_str(),
+                         json_string(plugin.parameter_display(i)).c_str(),
+                         json_string(mapper.range_text(i)).c_str());
             if (range) {
                 std::fprintf(out, ", \"lowest\": %.9g, \"highest\": %.9g, \"unit\": %s",
-                             range->lowest, range->highest, json_text(range->unit).c_str());
+                             range->lowest, range->highest, json_string(range->unit).c_str());
             }
             std::fputs("}", out);
         }

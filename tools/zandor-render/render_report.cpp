@@ -20,24 +20,6 @@ std::string json_number(double value, int decimals) {
     return std::isfinite(value) ? number(value, decimals) : "null";
 }
 
-std::string json_string(const std::string& s) {
-    std::string out = "\"";
-    for (const char ch : s) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
-
 std::string channel_words(int channels) {
     return channels == 1   ? "mono"
            : channels == 2 ? "stereo"
@@ -79,6 +61,24 @@ std::string targets_json(const render_report& r) {
 }
 
 }  // namespace
+
+std::string json_string(const std::string& s) {
+    std::string out = "\"";
+    for (const char ch : s) {
+        const unsigned char c = static_cast<unsigned char>(ch);
+        if (c == '"' || c == '\\') {
+            out += '\\';
+            out += ch;
+        } else if (c < 0x20) {
+            char escaped[8];
+            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
+            out += escaped;
+        } else {
+            out += ch;
+        }
+    }
+    return out + "\"";
+}
 
 void print_text_report(std::FILE* out, const render_report& r) {
     const render_figures& f = r.figures;

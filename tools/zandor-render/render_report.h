@@ -31,6 +31,9 @@ struct render_report {
     render_figures figures;  // output levels as measured on the written file
 };
 
+// `s` as a quoted JSON string, with quotes, backslashes and control characters escaped.
+std::string json_string(const std::string& s);
+
 void print_text_report(std::FILE* out, const render_report& report);
 void print_json_report(std::FILE* out, const render_report& report);
 // One line for a file of a batch.
