@@ -441,6 +441,12 @@ TEST_F(RenderTool, OutputsThatAreNotRegularFilesAreWrittenInPlace) {
     EXPECT_EQ(read("piped.flac").frames(), 22050u);
     EXPECT_EQ(read("piped.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
 
+    // /dev/stdout is standard output even when that is a regular file.
+    r = run({path("in.wav"), "/dev/stdout"}, "", "via-name.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("-> /dev/stdout"), std::string::npos) << r.err;
+    EXPECT_EQ(read("via-name.wav").frames(), 22050u);
+
     // A FIFO stays a FIFO and its reader gets the whole file.
     ASSERT_EQ(mkfifo(path("fifo").c_str(), 0644), 0);
     const std::string copy = "cat '" + path("fifo") + "' > '" + path("from-fifo.wav") + "' &";

@@ -114,6 +114,7 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
     render_report report;
     report.input_path = source.name();
     report.output_path = target.name();
+    report.output_to_stdout = target.is_stdout();
     report.effect_name =
         fx.plugin().effect_name().empty() ? fx.plugin_path() : fx.plugin().effect_name();
     report.input_shape = shape;

@@ -108,7 +108,7 @@ int run(const render_options& o) {
 
     const render_report report = render_file(o, defaults, input, output, true);
     // Audio on standard output leaves the report to standard error.
-    std::FILE* out = output == "-" ? stderr : stdout;
+    std::FILE* out = report.output_to_stdout ? stderr : stdout;
     if (o.json)
         print_json_report(out, report);
     else

@@ -42,9 +42,14 @@ std::string temporary_folder() {
 
 output_target::output_target(const std::string& path, bool no_clobber) : name_(path) {
     struct stat st {};
-    if (path == "-") {
+    struct stat out {};
+    // "/dev/stdout" and the like name standard output too, even when it is a regular file.
+    const bool is_our_stdout = path != "-" && stat(path.c_str(), &st) == 0 &&
+                               fstat(STDOUT_FILENO, &out) == 0 && st.st_dev == out.st_dev &&
+                               st.st_ino == out.st_ino;
+    if (path == "-" || is_our_stdout) {
         stdout_ = true;
-        name_ = "standard output";
+        if (path == "-") name_ = "standard output";
     } else if (stat(path.c_str(), &st) == 0 && !S_ISREG(st.st_mode) && !S_ISDIR(st.st_mode)) {
         if (no_clobber) {
             throw render_error(exit_status::output,

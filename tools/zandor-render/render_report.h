@@ -26,6 +26,7 @@ struct render_report {
     int block_frames = 0;
     bool keep_latency = false;
     bool input_truncated = false;
+    bool output_to_stdout = false;  // the audio went to standard output, the report may not
     delivery_targets targets;
     int passes = 1;          // renders of the input, measuring passes included
     render_figures figures;  // output levels as measured on the written file
