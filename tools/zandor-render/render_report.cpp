@@ -121,9 +121,11 @@ void print_text_report(std::FILE* out, const render_report& r) {
     std::fprintf(out, "  gain reduction  largest %s dB, average %s dB\n",
                  number(f.largest_reduction_db, 1).c_str(),
                  number(f.average_reduction_db, 1).c_str());
-    std::fprintf(out, "  speed           %sx realtime (%lld frames in %s s)\n",
+    const std::string passes =
+        r.passes > 1 ? ", " + std::to_string(r.passes) + " passes over the input" : "";
+    std::fprintf(out, "  speed           %sx realtime (%lld frames in %s s%s)\n",
                  number(speed_of(r), 0).c_str(), static_cast<long long>(f.output_frames),
-                 number(f.wall_seconds, 3).c_str());
+                 number(f.wall_seconds, 3).c_str(), passes.c_str());
 }
 
 void print_json_report(std::FILE* out, const render_report& r) {
