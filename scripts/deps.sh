@@ -19,7 +19,7 @@ need_packages() {
 }
 
 BASE_PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
-               libsndfile1-dev libebur128-dev)
+               libsndfile1-dev libebur128-dev libcli11-dev)
 
 # Cross compilers for the Windows DLLs and wine to run their tests; wine64 runs the 64-bit
 # programs, wine32 the 32-bit ones.

@@ -53,10 +53,13 @@ protected:
 
     std::string path(const std::string& name) const { return dir_ + "/" + name; }
 
-    run_result run(const std::vector<std::string>& args) {
+    // `in` and `out` redirect standard input and output to files of the test's folder.
+    run_result run(const std::vector<std::string>& args, const std::string& in = {},
+                   const std::string& out = "stdout.txt") {
         std::string command = "'" ZANDOR_RENDER_TOOL "'";
         for (const std::string& a : args) command += " '" + a + "'";
-        command += " >'" + path("stdout.txt") + "' 2>'" + path("stderr.txt") + "'";
+        if (!in.empty()) command += " <'" + path(in) + "'";
+        command += " >'" + path(out) + "' 2>'" + path("stderr.txt") + "'";
         const int raw = std::system(command.c_str());
         run_result r{WIFEXITED(raw) ? WEXITSTATUS(raw) : -1, slurp(path("stdout.txt")),
                      slurp(path("stderr.txt"))};
@@ -332,7 +335,9 @@ TEST_F(RenderTool, BadInputGetsOneLineAnExitStatusAndNoOutputFile) {
         {{path("missing.wav"), out}, 3, "cannot read " + path("missing.wav")},
         {{path("text.txt"), out}, 3, "cannot read"},
         {{path("three.wav"), out}, 3, "has 3 channels; only mono and stereo"},
-        {{path("slow.wav"), out}, 3, "2000 Hz; the limiter accepts 4000 Hz to 192000 Hz"},
+        {{path("slow.wav"), out},
+         3,
+         "2000 Hz; Zandor Limiter does not accept it (it accepts 4 kHz to 192 kHz)"},
         {{path("fast.wav"), out}, 3, "200000 Hz"},
         {{ok, out, "--plugin", path("text.txt")}, 4, "cannot load plug-in"},
         {{ok, out, "--plugin", path("none.so")}, 4, "cannot load plug-in"},
@@ -419,6 +424,168 @@ TEST_F(RenderTool, TheDemoWritesBothFilesAndReports) {
     EXPECT_LE(largest_magnitude(out), std::pow(10.0, -0.3 / 20.0) + 1e-6);
     EXPECT_NE(r.out.find("Threshold -9.0dB"), std::string::npos) << r.out;
     EXPECT_NE(r.out.find("gain reduction  largest"), std::string::npos);
+
+    // Named by their format, into a folder made for them.
+    ASSERT_EQ(run({"--demo", "--out-dir", path("made"), "--format", "flac"}).status, 0);
+    EXPECT_EQ(read("made/demo-limited.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+    const run_result list = run({"--list-params", "--json"});
+    EXPECT_NE(list.out.find("{\"name\": \"Ceiling\""), std::string::npos) << list.out;
+}
+
+TEST_F(RenderTool, OutputsThatAreNotRegularFilesAreWrittenInPlace) {
+    write("in.wav", tone(2, 44100, 0.5, -12.0));
+    // Standard input in, standard output out: the report moves to standard error.
+    run_result r = run({"-", "-", "--format", "flac"}, "in.wav", "piped.flac");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("standard input -> standard output"), std::string::npos) << r.err;
+    EXPECT_EQ(read("piped.flac").frames(), 22050u);
+    EXPECT_EQ(read("piped.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
+
+    // /dev/stdout is standard output even when that is a regular file.
+    r = run({path("in.wav"), "/dev/stdout"}, "", "via-name.wav");
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("-> /dev/stdout"), std::string::npos) << r.err;
+    EXPECT_EQ(read("via-name.wav").frames(), 22050u);
+
+    // A FIFO stays a FIFO and its reader gets the whole file.
+    ASSERT_EQ(mkfifo(path("fifo").c_str(), 0644), 0);
+    const std::string copy = "cat '" + path("fifo") + "' > '" + path("from-fifo.wav") + "' &";
+    ASSERT_EQ(std::system(copy.c_str()), 0);
+    ASSERT_EQ(run({path("in.wav"), path("fifo")}).status, 0);
+    struct stat st {};
+    ASSERT_EQ(lstat(path("fifo").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISFIFO(st.st_mode));
+    for (int i = 0; i < 100 && read("from-fifo.wav").frames() < 22050u; ++i) usleep(20000);
+    EXPECT_EQ(read("from-fifo.wav").frames(), 22050u);
+
+    // A character device is written, not replaced (a root user could otherwise replace it).
+    ASSERT_EQ(run({path("in.wav"), "/dev/null"}).status, 0);
+    ASSERT_EQ(stat("/dev/null", &st), 0);
+    EXPECT_TRUE(S_ISCHR(st.st_mode));
+}
+
+TEST_F(RenderTool, ARegularOutputKeepsItsLinkAndPermissionsAndNoClobberRefusesIt) {
+    write("in.wav", tone(2, 44100, 0.5, -12.0));
+    std::ofstream(path("target.wav")) << "old";
+    ASSERT_EQ(chmod(path("target.wav").c_str(), 0640), 0);
+    ASSERT_EQ(symlink("target.wav", path("link.wav").c_str()), 0);
+    ASSERT_EQ(run({path("in.wav"), path("link.wav")}).status, 0);
+    struct stat st {};
+    ASSERT_EQ(lstat(path("link.wav").c_str(), &st), 0);
+    EXPECT_TRUE(S_ISLNK(st.st_mode));
+    ASSERT_EQ(stat(path("target.wav").c_str(), &st), 0);
+    EXPECT_EQ(st.st_mode & 07777, 0640u);
+    EXPECT_EQ(read("target.wav").frames(), 22050u);
+
+    const std::string before = slurp(path("target.wav"));
+    const run_result r = run({path("in.wav"), path("link.wav"), "--no-clobber", "--ceiling", "-3"});
+    EXPECT_EQ(r.status, 5);
+    EXPECT_NE(r.err.find("exists (--no-clobber)"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(path("target.wav")), before);
+    EXPECT_EQ(files().size(), 3u);  // in, link and target: no temporary file is left
+}
+
+TEST_F(RenderTool, SixteenBitFilesRoundToNearestAndStayUnderTheCeiling) {
+    audio in = tone(2, 44100, 1.0, -10.0);
+    in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    write("in.wav", in);
+    ASSERT_EQ(run({path("in.wav"), path("same.wav")}).status, 0);
+    EXPECT_EQ(slurp(path("same.wav")), slurp(path("in.wav")));
+
+    for (const char* dither : {"none", "tpdf"}) {
+        ASSERT_EQ(run({path("in.wav"), path("low.wav"), "--ceiling", "-12.3dB", "--dither", dither})
+                      .status,
+                  0);
+        EXPECT_LE(largest_magnitude(read("low.wav")), std::pow(10.0, -12.3 / 20.0)) << dither;
+    }
+}
+
+TEST_F(RenderTool, BadInputIsRefusedOrReportedWithoutWritingAnything) {
+    audio in = tone(2, 44100, 1.0, -10.0);
+    in.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    write("in.wav", in);
+    const std::string whole = slurp(path("in.wav"));
+    std::ofstream(path("cut.wav"), std::ios::binary) << whole.substr(0, whole.size() / 2);
+    run_result r = run({path("cut.wav"), path("cut-out.wav"), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("truncated: 22044 frames read of 44100 stated"), std::string::npos)
+        << r.err;
+    EXPECT_NE(r.out.find("\"input_truncated\": true"), std::string::npos);
+
+    // A preset whose chunk holds a byte more than the effect keeps: not taken in full.
+    ASSERT_EQ(run({"--save-preset", path("p.fxp"), "--ceiling", "-3dB"}).status, 0);
+    std::string preset = slurp(path("p.fxp")) + '\x01';
+    auto grow = [&](size_t at) {  // big-endian length fields
+        for (size_t i = at + 3;; --i) {
+            if (++preset[i] != 0) break;
+        }
+    };
+    grow(4);
+    grow(56);
+    std::ofstream(path("long.fxp"), std::ios::binary) << preset;
+    r = run({path("in.wav"), "/dev/stdout", "--preset", path("long.fxp")}, "", "device.out");
+    EXPECT_EQ(r.status, 6);
+    EXPECT_NE(r.err.find("did not take every setting"), std::string::npos) << r.err;
+    EXPECT_EQ(slurp(path("device.out")), "");
+
+    r = run({path("in.wav"), path("out.wav"), "--set", "Ceiling=nan"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_EQ(read("out.wav").channels, 0);
+}
+
+TEST_F(RenderTool, DeliveryTargetsHoldOnTheWrittenFileOrAreRefusedWithTheirRange) {
+    write("in.wav", tone(2, 48000, 6.0, -18.0, -4.0));
+    auto measured = [&](const std::string& file, const std::string& key) {
+        const run_result a = run({"--analyze", path(file), "--json"});
+        EXPECT_EQ(a.status, 0) << a.err;
+        return json_value(a.out, "input", key);
+    };
+    for (const char* file : {"loud.wav", "loud.ogg"}) {
+        const run_result r = run({path("in.wav"), path(file), "--loudness", "-14LUFS", "--json"});
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_NEAR(measured(file, "integrated_lufs"), -14.0, 0.1) << file;
+        EXPECT_LE(measured(file, "true_peak_dbtp"), -1.0) << file;
+        EXPECT_NEAR(json_value(r.out, "loudness_lufs", "achieved"), -14.0, 0.1) << r.out;
+    }
+    run_result r =
+        run({path("in.wav"), path("quiet.wav"), "--loudness", "-23", "--true-peak", "-3dBTP"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NEAR(measured("quiet.wav", "integrated_lufs"), -23.0, 0.1);
+
+    r = run({path("in.wav"), path("peak.mp3"), "--true-peak", "-1dBTP"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_LE(measured("peak.mp3", "true_peak_dbtp"), -1.0);
+
+    r = run({path("in.wav"), path("never.wav"), "--loudness", "0LUFS"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("this input can go from"), std::string::npos) << r.err;
+    EXPECT_EQ(read("never.wav").channels, 0);
+
+    // Silence has no level: null, not a number.
+    write("silent.wav", tone(1, 44100, 0.5, -400.0));
+    EXPECT_NE(
+        run({"--analyze", path("silent.wav"), "--json"}).out.find("\"integrated_lufs\": null"),
+        std::string::npos);
+}
+
+TEST_F(RenderTool, ABatchRendersEachFileAsASingleRenderWouldAndReportsTheWorst) {
+    write("a.wav", tone(2, 44100, 0.5, -12.0, -2.0));
+    write("b.wav", tone(1, 48000, 0.5, -20.0));
+    std::ofstream(path("bad.wav")) << "not audio";
+    const run_result r = run({"--true-peak", "-2", "--format", "flac", "--jobs", "2", "--out-dir",
+                              path("new/dir"), path("a.wav"), path("bad.wav"), path("b.wav")});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(std::count(r.out.begin(), r.out.end(), '\n'), 3) << r.out;
+    EXPECT_NE(r.out.find("bad.wav: cannot read"), std::string::npos) << r.out;
+    const run_result single = run({path("a.wav"), path("single.flac"), "--true-peak", "-2"});
+    ASSERT_EQ(single.status, 0) << single.err;
+    EXPECT_EQ(slurp(path("new/dir/a.flac")), slurp(path("single.flac")));
+    EXPECT_EQ(read("new/dir/b.flac").frames(), 24000u);
+
+    const run_result json = run({"--json", "--out-dir", path("j"), path("a.wav"), path("b.wav")});
+    ASSERT_EQ(json.status, 0) << json.err;
+    EXPECT_EQ(json.out.front(), '[');
+    EXPECT_NE(json.out.find("\"targets\": {}"), std::string::npos);
 }
 
 }  // namespace

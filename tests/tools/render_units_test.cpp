@@ -12,10 +12,12 @@
 #include "atomic_file.h"
 #include "fx_preset.h"
 #include "level_meter.h"
+#include "loudness_search.h"
 #include "parameter_mapper.h"
 #include "quantity.h"
 #include "render_error.h"
 #include "render_options.h"
+#include "sample_quantiser.h"
 #include "vst/base/vst_abi.h"
 
 namespace {
@@ -59,7 +61,7 @@ std::string refusal(std::vector<const char*> args) {
 TEST(RenderOptions, ControlValuesMayStartWithAMinusAndKeepTheirOrder) {
     const render_options o = parse({"in.wav", "out.wav", "--threshold", "-6dB", "--release=0.2s",
                                     "--set", "Ceiling=-0.3dB", "--keep-latency"});
-    EXPECT_EQ(o.input, "in.wav");
+    EXPECT_EQ(o.inputs, std::vector<std::string>{"in.wav"});
     EXPECT_EQ(o.output, "out.wav");
     EXPECT_TRUE(o.keep_latency);
     ASSERT_EQ(o.parameters.size(), 3u);
@@ -71,6 +73,11 @@ TEST(RenderOptions, ControlValuesMayStartWithAMinusAndKeepTheirOrder) {
     EXPECT_EQ(o.parameters[2].value, "-0.3dB");
     EXPECT_TRUE(parse({"--demo", "--out-dir", "x"}).demo);
     EXPECT_EQ(parse({"--save-preset", "p.fxp"}).preset_out, "p.fxp");
+    const render_options delivery = parse({"-", "-", "--loudness", "-16LUFS"});
+    EXPECT_EQ(delivery.loudness_lufs, -16.0);
+    EXPECT_EQ(delivery.true_peak_dbtp, -1.0);  // the default that comes with a loudness target
+    EXPECT_EQ(parse({"a", "b", "--true-peak", "-2dBTP"}).true_peak_dbtp, -2.0);
+    EXPECT_EQ(parse({"--out-dir", "d", "a", "b", "c"}).inputs.size(), 3u);
 }
 
 TEST(RenderOptions, BadCommandLinesAreRefusedWithTheirOwnWords) {
@@ -80,7 +87,19 @@ TEST(RenderOptions, BadCommandLinesAreRefusedWithTheirOwnWords) {
               std::string::npos);
     EXPECT_NE(refusal({"in.wav", "out.wav", "--ceiling", "loud"}).find("(got 'loud')"),
               std::string::npos);
-    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold"}).find("needs a value"),
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold"}).find("a value is needed"),
+              std::string::npos);
+    // Infinite and NaN values would set a control to one end of its range.
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--ceiling", "inf"}).find("(got 'inf')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--threshold", "1e400"}).find("(got '1e400')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--true-peak", "nan"}).find("(got 'nan')"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--loudness", "-14LUFS", "--ceiling", "-1dB"})
+                  .find("cannot be given with --loudness"),
+              std::string::npos);
+    EXPECT_NE(refusal({"in.wav", "out.wav", "--dither", "rpdf"}).find("none or tpdf"),
               std::string::npos);
     EXPECT_NE(refusal({"in.wav", "out.wav", "--set", "Release"}).find("NAME=VALUE"),
               std::string::npos);
@@ -296,6 +315,76 @@ TEST(RenderGainReduction, MeasuresAgainstTheMakeUpGainOnTheLouderChannel) {
     const float zero[2] = {0.0f, 0.0f};
     meter.add(quiet, zero, 2);  // too quiet to measure: the average stays
     EXPECT_NEAR(meter.average_db(), 3.01, 0.01);
+}
+
+TEST(RenderQuantiser, RoundsToNearestAndKeepsEverySampleWithinTheBound) {
+    // Rounding: 16-bit values read back exactly; halfway and just-off values go to the nearest.
+    sample_quantiser plain(16, dither_kind::none, 1.0);
+    const float in[6] = {
+        1000.0f / 32768, -1000.0f / 32768, 1000.4f / 32768, -1000.6f / 32768, -1.0f, 1.0f};
+    int32_t words[6];
+    float decoded[6];
+    plain.quantise(in, words, decoded, 6);
+    const int32_t expected[6] = {1000, -1000, 1000, -1001, -32768, 32767};
+    for (int i = 0; i < 6; ++i) {
+        EXPECT_EQ(words[i], expected[i] * 65536) << i;
+        EXPECT_EQ(decoded[i], static_cast<float>(expected[i]) / 32768) << i;
+    }
+    // At a bound of -1 dB neither rounding nor dither may carry a sample past it, on either
+    // side; dither stays within a step of the plain rounding.
+    const double bound = std::pow(10.0, -1.0 / 20.0);
+    sample_quantiser dithered(16, dither_kind::tpdf, bound);
+    std::vector<float> loud(4096);
+    for (size_t i = 0; i < loud.size(); ++i)
+        loud[i] = static_cast<float>(bound * std::sin(0.37 * static_cast<double>(i)));
+    std::vector<int32_t> w(loud.size());
+    std::vector<float> d(loud.size());
+    dithered.quantise(loud.data(), w.data(), d.data(), static_cast<int64_t>(loud.size()));
+    bool differs = false;
+    for (size_t i = 0; i < loud.size(); ++i) {
+        EXPECT_LE(std::fabs(d[i]), bound) << i;
+        EXPECT_LE(std::fabs(d[i] - loud[i]), 2.0 / 32768) << i;
+        differs = differs || d[i] != std::nearbyint(loud[i] * 32768.0) / 32768;
+    }
+    EXPECT_TRUE(differs);
+}
+
+// A stand-in for the limiter: loudness rises by 0.6 LU per dB of drive and its true peak sits
+// 2 dB above the highest Ceiling once it limits.
+pass_levels model_limiter(double threshold_db) {
+    const double drive = -threshold_db;
+    return {-20.0 + 0.6 * drive, drive > 1.0 ? 2.0 : 1.0 + drive};
+}
+
+TEST(RenderLoudnessSearch, FindsTheLeastDriveAndLandsTheTargetWithCeiling) {
+    const control_ranges range{-30.0, 0.0, -30.0, 0.0};
+    int passes = 0;
+    auto measure = [&](double t) {
+        ++passes;
+        return model_limiter(t);
+    };
+    // Louder: drive until the loudness left under -1 dBTP reaches -14.
+    const loudness_plan loud = plan_loudness(-14.0, -1.0, range, measure);
+    const pass_levels at = model_limiter(loud.threshold_db);
+    EXPECT_NEAR(at.loudness_lufs + loud.ceiling_db, -14.0, 1e-9);
+    EXPECT_LE(at.true_peak_dbtp + loud.ceiling_db, -1.0 + 1e-9);
+    EXPECT_NEAR(at.loudness_lufs + std::min(0.0, -1.0 - at.true_peak_dbtp), -14.0, 0.25);
+    EXPECT_LE(passes, 6);
+    // Quieter: no drive, Ceiling alone.
+    const loudness_plan quiet = plan_loudness(-30.0, -1.0, range, model_limiter);
+    EXPECT_EQ(quiet.threshold_db, 0.0);
+    EXPECT_NEAR(quiet.ceiling_db, -10.0, 1e-9);
+    // Out of reach either way: refused with the range that can be reached.
+    for (const double target : {-2.0, -60.0}) {
+        try {
+            plan_loudness(target, -1.0, range, model_limiter);
+            ADD_FAILURE() << target;
+        } catch (const render_error& e) {
+            EXPECT_EQ(e.code(), exit_status::usage);
+            EXPECT_NE(std::string(e.what()).find("from -50.0 LUFS to -5.0 LUFS"), std::string::npos)
+                << e.what();
+        }
+    }
 }
 
 std::vector<std::string> entries_of(const std::string& dir) {

@@ -7,6 +7,8 @@
 #include <algorithm>
 #include <cctype>
 #include <cerrno>
+#include <cmath>
+#include <cstdio>
 #include <cstring>
 
 #include "render_error.h"
@@ -87,33 +89,66 @@ bool writable(int format, int channels, int rate_hz) {
     return sf_format_check(&info) != 0;
 }
 
+// The data length a header states when libsndfile found less data than that: its log then
+// holds a line such as "data : 176400 (should be 99956)". Answers the stated and the real
+// byte counts, or nothing when the header promised no more than is there.
+struct data_lengths {
+    long long stated = 0;
+    long long real = 0;
+};
+std::optional<data_lengths> stated_lengths(SNDFILE* file) {
+    char log[16384] = {};
+    sf_command(file, SFC_GET_LOG_INFO, log, sizeof log);
+    std::optional<data_lengths> found;
+    for (const char* line = log; *line != '\0';) {
+        const char* end = std::strchr(line, '\n');
+        const std::string text(line, end ? static_cast<size_t>(end - line) : std::strlen(line));
+        long long stated = 0, real = 0;
+        char name[16] = {};
+        if (std::sscanf(text.c_str(), " %15[A-Za-z ] : %lld (should be %lld)", name, &stated,
+                        &real) == 3) {
+            const std::string n = lower(name);
+            if ((n.rfind("data", 0) == 0 || n.rfind("ssnd", 0) == 0) && real > 0 && stated > real)
+                found = data_lengths{stated, real};
+        }
+        if (end == nullptr) break;
+        line = end + 1;
+    }
+    return found;
+}
+
 }  // namespace
 
-audio_reader::audio_reader(const std::string& path) : path_(path) {
+audio_reader::audio_reader(const std::string& path, const std::string& shown_name)
+    : path_(shown_name.empty() ? path : shown_name) {
     struct stat st {};
     if (stat(path.c_str(), &st) != 0)
-        throw render_error(exit_status::input, "cannot read " + path + ": " + std::strerror(errno));
+        throw render_error(exit_status::input,
+                           "cannot read " + path_ + ": " + std::strerror(errno));
     if (S_ISDIR(st.st_mode))
-        throw render_error(exit_status::input, "cannot read " + path + ": it is a directory");
+        throw render_error(exit_status::input, "cannot read " + path_ + ": it is a directory");
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
         throw render_error(exit_status::input,
-                           "cannot read " + path + ": " + sndfile_message(nullptr));
+                           "cannot read " + path_ + ": " + sndfile_message(nullptr));
     }
     shape_ = {info.format, info.channels, info.samplerate, info.frames};
+    stated_frames_ = info.frames;
+    // The frame size in bytes from the data really there (its last frame may be partial).
+    const std::optional<data_lengths> lengths = stated_lengths(file_);
+    if (lengths && info.frames > 0) {
+        const long long frame_bytes = std::max(
+            1LL,
+            std::llround(static_cast<double>(lengths->real) / static_cast<double>(info.frames)));
+        stated_frames_ = std::max<int64_t>(info.frames, lengths->stated / frame_bytes);
+    }
     // A refused file is closed here: the destructor does not run for a constructor that throws.
     try {
         if (info.channels < 1 || info.channels > most_channels) {
-            throw render_error(exit_status::input, path + " has " + std::to_string(info.channels) +
+            throw render_error(exit_status::input, path_ + " has " + std::to_string(info.channels) +
                                                        " channels; only mono and stereo files can "
                                                        "be limited");
-        }
-        if (info.samplerate < lowest_rate_hz || info.samplerate > highest_rate_hz) {
-            throw render_error(exit_status::input,
-                               path + " has a sample rate of " + std::to_string(info.samplerate) +
-                                   " Hz; the limiter accepts " + std::to_string(lowest_rate_hz) +
-                                   " Hz to " + std::to_string(highest_rate_hz) + " Hz");
         }
     } catch (...) {
         sf_close(file_);
@@ -132,6 +167,7 @@ int64_t audio_reader::read(float* interleaved, int64_t frames) {
         throw render_error(exit_status::input,
                            "cannot read " + path_ + ": " + sndfile_message(file_));
     }
+    frames_read_ += n;
     return n;
 }
 
@@ -221,22 +257,84 @@ std::string describe_format(int format) {
     return sample.empty() ? text : text + " " + sample;
 }
 
-audio_writer::audio_writer(const std::string& path, int format, int channels, int rate_hz)
-    : file_(path) {
+std::string output_format_names() {
+    std::string names;
+    for (const container& c : containers) {
+        if (std::string(c.name) == "aif" || std::string(c.name) == "snd" ||
+            std::string(c.name) == "oga")
+            continue;
+        names += (names.empty() ? "" : ", ") + std::string(c.name);
+    }
+    return names;
+}
+
+std::string format_extension(int format) {
+    const int major = format & SF_FORMAT_TYPEMASK;
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    if (major == SF_FORMAT_OGG && subtype == SF_FORMAT_OPUS) return "opus";
+    for (const container& c : containers) {
+        if (c.major == major) return c.name;
+    }
+    return "wav";
+}
+
+bool is_lossy_format(int format) {
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    return subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS ||
+           subtype == SF_FORMAT_MPEG_LAYER_I || subtype == SF_FORMAT_MPEG_LAYER_II ||
+           subtype == SF_FORMAT_MPEG_LAYER_III || subtype == SF_FORMAT_GSM610 ||
+           subtype == SF_FORMAT_IMA_ADPCM || subtype == SF_FORMAT_MS_ADPCM ||
+           subtype == SF_FORMAT_G721_32 || subtype == SF_FORMAT_G723_24 ||
+           subtype == SF_FORMAT_G723_40 || subtype == SF_FORMAT_ULAW || subtype == SF_FORMAT_ALAW ||
+           subtype == SF_FORMAT_DWVW_12 || subtype == SF_FORMAT_DWVW_16 ||
+           subtype == SF_FORMAT_DWVW_24;
+}
+
+namespace {
+
+// Bits of an integer sample type that the tool quantises itself; 0 for the others.
+int integer_bits(int format) {
+    switch (format & SF_FORMAT_SUBMASK) {
+        case SF_FORMAT_PCM_S8:
+        case SF_FORMAT_PCM_U8: return 8;
+        case SF_FORMAT_PCM_16: return 16;
+        case SF_FORMAT_PCM_24: return 24;
+        case SF_FORMAT_PCM_32: return 32;
+        default: return 0;
+    }
+}
+
+}  // namespace
+
+audio_writer::audio_writer(int fd, const std::string& shown_name, const output_encoding& encoding,
+                           int channels, int rate_hz, level_meter* written)
+    : name_(shown_name), channels_(channels), written_(written) {
     SF_INFO info{};
-    info.format = format;
+    info.format = encoding.format;
     info.channels = channels;
     info.samplerate = rate_hz;
     // libsndfile gets a descriptor of its own, so that it may close it on any path without
-    // touching the one that the temporary file keeps until commit.
-    const int fd = dup(file_.fd());
-    if (fd >= 0) sndfile_ = sf_open_fd(fd, SFM_WRITE, &info, SF_TRUE);
+    // touching the one the caller keeps.
+    const int own = dup(fd);
+    if (own >= 0) sndfile_ = sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
     if (sndfile_ == nullptr) {
+        if (own >= 0) ::close(own);
         throw render_error(exit_status::output,
-                           "cannot write " + path + ": " + sndfile_message(nullptr));
+                           "cannot write " + name_ + ": " + sndfile_message(nullptr));
     }
-    // Integer formats clip instead of wrapping round when a plug-in overshoots full scale.
-    sf_command(sndfile_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    if (encoding.quality) {
+        // FLAC compresses harder and lossy encoders spend fewer bits as the level rises.
+        double level = 1.0 - *encoding.quality;
+        sf_command(sndfile_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
+    }
+    if (is_lossy_format(encoding.format)) written_ = nullptr;
+    const int bits = integer_bits(encoding.format);
+    if (bits > 0) {
+        quantiser_.emplace(bits, encoding.dither, encoding.bound);
+    } else {
+        // Other sample types clip instead of wrapping round when a plug-in overshoots.
+        sf_command(sndfile_, SFC_SET_CLIPPING, nullptr, SF_TRUE);
+    }
 }
 
 audio_writer::~audio_writer() {
@@ -245,18 +343,32 @@ audio_writer::~audio_writer() {
 
 void audio_writer::write(const float* interleaved, int64_t frames) {
     if (frames <= 0) return;
-    if (sf_writef_float(sndfile_, interleaved, frames) != frames) {
+    sf_count_t done = 0;
+    if (quantiser_) {
+        const size_t samples = static_cast<size_t>(frames * channels_);
+        if (words_.size() < samples) {
+            words_.resize(samples);
+            decoded_.resize(samples);
+        }
+        quantiser_->quantise(interleaved, words_.data(), decoded_.data(),
+                             static_cast<int64_t>(samples));
+        done = sf_writef_int(sndfile_, words_.data(), frames);
+        if (written_ != nullptr) written_->add(decoded_.data(), frames);
+    } else {
+        done = sf_writef_float(sndfile_, interleaved, frames);
+        if (written_ != nullptr) written_->add(interleaved, frames);
+    }
+    if (done != frames) {
         throw render_error(exit_status::output,
-                           "cannot write " + file_.final_path() + ": " + sndfile_message(sndfile_));
+                           "cannot write " + name_ + ": " + sndfile_message(sndfile_));
     }
 }
 
-void audio_writer::commit() {
+void audio_writer::close() {
     const int result = sf_close(sndfile_);
     sndfile_ = nullptr;
     if (result != 0) {
         throw render_error(exit_status::output,
-                           "cannot write " + file_.final_path() + ": " + sf_error_number(result));
+                           "cannot write " + name_ + ": " + sf_error_number(result));
     }
-    file_.commit();
 }

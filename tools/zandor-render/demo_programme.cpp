@@ -6,6 +6,7 @@
 #include <cmath>
 #include <cstdint>
 
+#include "atomic_file.h"
 #include "audio_file.h"
 
 namespace {
@@ -103,7 +104,13 @@ std::vector<float> make_demo_programme() {
 
 void write_demo_programme(const std::string& path) {
     const std::vector<float> programme = make_demo_programme();
-    audio_writer writer(path, SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2, demo_rate_hz);
-    writer.write(programme.data(), static_cast<int64_t>(programme.size() / 2));
-    writer.commit();
+    atomic_file file(path);
+    output_encoding encoding;
+    encoding.format = SF_FORMAT_WAV | SF_FORMAT_PCM_24;
+    {
+        audio_writer writer(file.fd(), path, encoding, 2, demo_rate_hz, nullptr);
+        writer.write(programme.data(), static_cast<int64_t>(programme.size() / 2));
+        writer.close();
+    }
+    file.commit();
 }

@@ -18,9 +18,11 @@ constexpr double measurable_input = 1e-4;  // -80 dBFS
 
 }  // namespace
 
-level_meter::level_meter(int channels, int rate_hz) : channels_(channels) {
-    state_ = ebur128_init(static_cast<unsigned>(channels), static_cast<unsigned long>(rate_hz),
-                          EBUR128_MODE_I | EBUR128_MODE_TRUE_PEAK);
+level_meter::level_meter(int channels, int rate_hz, bool with_true_peak)
+    : channels_(channels), with_true_peak_(with_true_peak) {
+    state_ = ebur128_init(
+        static_cast<unsigned>(channels), static_cast<unsigned long>(rate_hz),
+        EBUR128_MODE_I | EBUR128_MODE_LRA | (with_true_peak ? EBUR128_MODE_TRUE_PEAK : 0));
     if (state_ == nullptr)
         throw render_error(exit_status::failure, "cannot set up the loudness meter");
 }
@@ -39,7 +41,7 @@ void level_meter::add(const float* interleaved, int64_t frames) {
 
 level_figures level_meter::figures() const {
     double true_peak = 0.0;
-    for (int c = 0; c < channels_; ++c) {
+    for (int c = 0; with_true_peak_ && c < channels_; ++c) {
         double peak = 0.0;
         if (ebur128_true_peak(state_, static_cast<unsigned>(c), &peak) == EBUR128_SUCCESS)
             true_peak = std::max(true_peak, peak);
@@ -50,7 +52,12 @@ level_figures level_meter::figures() const {
     // A true peak can never be below the sample peak; the meter's filter may round a hair
     // under it on a single full-scale sample.
     true_peak = std::max(true_peak, static_cast<double>(sample_peak_));
-    return {to_db(sample_peak_), to_db(true_peak), loudness};
+    double range = 0.0;
+    if (ebur128_loudness_range(state_, &range) != EBUR128_SUCCESS || !std::isfinite(range))
+        range = 0.0;
+    return {to_db(sample_peak_),
+            with_true_peak_ ? to_db(true_peak) : -std::numeric_limits<double>::infinity(), loudness,
+            range};
 }
 
 gain_reduction_meter::gain_reduction_meter(double reference_gain_db)

@@ -6,15 +6,18 @@
 #include <cstdint>
 
 struct level_figures {
-    double sample_peak_dbfs;  // -inf for digital silence
-    double true_peak_dbtp;    // 4x oversampled peak, -inf for silence
-    double loudness_lufs;     // integrated loudness, -inf when too short or too quiet to gate
+    double sample_peak_dbfs;   // -inf for digital silence
+    double true_peak_dbtp;     // 4x oversampled peak, -inf for silence
+    double loudness_lufs;      // integrated loudness, -inf when too short or too quiet to gate
+    double loudness_range_lu;  // spread of short-term loudness; 0 when too short to tell
 };
 
 class level_meter {
 public:
     // Throws render_error(failure) when the loudness meter cannot be set up.
-    level_meter(int channels, int rate_hz);
+    level_meter(int channels, int rate_hz) : level_meter(channels, rate_hz, true) {}
+    // Without true peak, for passes that need loudness only; true_peak_dbtp is then -inf.
+    level_meter(int channels, int rate_hz, bool with_true_peak);
     ~level_meter();
     level_meter(const level_meter&) = delete;
     level_meter& operator=(const level_meter&) = delete;
@@ -24,6 +27,7 @@ public:
 
 private:
     int channels_;
+    bool with_true_peak_;
     ebur128_state* state_ = nullptr;
     float sample_peak_ = 0.0f;
 };

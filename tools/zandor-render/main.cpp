@@ -1,4 +1,6 @@
 // zandor-render: limits audio files from the shell by hosting the limiter's VST 2.4 module.
+#include <sndfile.h>
+
 #include <cstdio>
 #include <exception>
 #include <new>
@@ -6,134 +8,111 @@
 #include <string>
 
 #include "audio_file.h"
+#include "batch_render.h"
 #include "demo_programme.h"
-#include "parameter_mapper.h"
+#include "effect_settings.h"
+#include "file_render.h"
+#include "input_source.h"
 #include "plugin_location.h"
 #include "preset_io.h"
 #include "render_error.h"
-#include "render_job.h"
 #include "render_options.h"
 #include "render_report.h"
-#include "vst_plugin.h"
 
 namespace {
 
 // --demo shows the limiter at work: its defaults (a threshold of 0 dB) would leave the
 // programme almost untouched. Options and a preset given with --demo override these.
-const parameter_request demo_settings[] = {
+const std::vector<parameter_request> demo_settings = {
     {"--threshold", "Threshold", "-9dB"},
     {"--ceiling", "Ceiling", "-0.3dB"},
     {"--release", "Release", "100ms"},
 };
 
-std::string words_of(const parameter_request& p) {
-    return p.option == "--set" ? "--set " + p.name + "=" + p.value : p.option + " " + p.value;
-}
-
-std::string join_path(const std::string& dir, const std::string& file) {
-    if (dir.empty()) return file;
-    return dir.back() == '/' ? dir + file : dir + "/" + file;
-}
-
-void list_parameters(vst_plugin& plugin, parameter_mapper& mapper) {
-    std::printf("%s, %d parameters:\n", plugin.effect_name().c_str(), plugin.parameter_count());
+void list_parameters(std::FILE* out, vst_plugin& plugin, parameter_mapper& mapper, bool json) {
+    if (json) {
+        std::fprintf(out, "{\"effect\": %s, \"parameters\": [",
+                     json_string(plugin.effect_name()).c_str());
+        for (int i = 0; i < plugin.parameter_count(); ++i) {
+            const auto range = mapper.range(i);
+            std::fprintf(out, "%s\n  {\"name\": %s, \"display\": %s, \"range\": %s",
+                         i == 0 ? "" : ",", json_string(plugin.parameter_name(i)).c_str(),
+                         json_string(plugin.parameter_display(i)).c_str(),
+                         json_string(mapper.range_text(i)).c_str());
+            if (range) {
+                std::fprintf(out, ", \"lowest\": %.9g, \"highest\": %.9g, \"unit\": %s",
+                             range->lowest, range->highest, json_string(range->unit).c_str());
+            }
+            std::fputs("}", out);
+        }
+        std::fputs("\n]}\n", out);
+        return;
+    }
+    std::fprintf(out, "%s, %d parameters:\n", plugin.effect_name().c_str(),
+                 plugin.parameter_count());
     for (int i = 0; i < plugin.parameter_count(); ++i) {
-        const std::string name = plugin.parameter_name(i);
-        const std::string display = plugin.parameter_display(i);
-        std::printf("  %-12s %-10s (%s)\n", name.c_str(), display.c_str(),
-                    mapper.range_text(i).c_str());
+        std::fprintf(out, "  %-12s %-10s (%s)\n", plugin.parameter_name(i).c_str(),
+                     plugin.parameter_display(i).c_str(), mapper.range_text(i).c_str());
     }
 }
 
-// The effect's gain where it does not limit: for the limiter, from threshold to ceiling.
-// Another effect without those two parameters is measured against unity gain.
-double reference_gain_db(parameter_mapper& mapper) {
-    const int threshold = mapper.find("Threshold");
-    const int ceiling = mapper.find("Ceiling");
-    if (threshold < 0 || ceiling < 0) return 0.0;
-    const std::optional<quantity> t = mapper.read(threshold);
-    const std::optional<quantity> c = mapper.read(ceiling);
-    if (!t || !c || scale_of(t->unit).family != "dB" || scale_of(c->unit).family != "dB")
-        return 0.0;
-    return c->value - t->value;
+void print_help(const render_options& options) {
+    std::fputs(render_usage().c_str(), stdout);
+    // Names, ranges and units are the plug-in's; they are asked of the module.
+    try {
+        render_options plain;
+        plain.plugin_path = options.plugin_path;
+        effect_settings fx(plain, {}, 44100.0, 0);
+        std::fputs("\nThe plug-in's parameters (as --list-params shows them):\n", stdout);
+        list_parameters(stdout, fx.plugin(), fx.mapper(), false);
+    } catch (const render_error& e) {
+        std::printf("\nThe plug-in's parameters cannot be listed: %s\n", e.what());
+    }
 }
 
-int run(const render_options& options) {
-    std::string input = options.input;
-    std::string output = options.output;
-    if (options.demo) {
-        input = join_path(options.out_dir, "demo-input.wav");
-        output = join_path(options.out_dir, "demo-limited.wav");
+int analyze(const render_options& o) {
+    const input_source input(o.inputs.front());
+    const level_figures levels = measure_file(input.path(), input.name());
+    if (o.json)
+        print_json_analysis(stdout, input.name(), levels);
+    else
+        print_text_analysis(stdout, input.name(), levels);
+    return 0;
+}
+
+int run(const render_options& o) {
+    if (o.analyze) return analyze(o);
+    if (o.batch()) return render_batch(o, stdout);
+
+    std::string input = o.inputs.empty() ? std::string() : o.inputs.front();
+    std::string output = o.output;
+    if (o.demo) {
+        if (!o.out_dir.empty()) make_folder(o.out_dir);
+        input = join_path(o.out_dir, "demo-input.wav");
+        const std::string extension =
+            o.format ? format_extension(choose_output_format(SF_FORMAT_WAV | SF_FORMAT_PCM_24, 2,
+                                                             demo_rate_hz, "", o.format, o.bits))
+                     : "wav";
+        output = join_path(o.out_dir, "demo-limited." + extension);
         write_demo_programme(input);
     }
-    const bool rendering = !input.empty();
+    const std::vector<parameter_request> defaults =
+        o.demo ? demo_settings : std::vector<parameter_request>{};
 
-    // Everything that can be refused without the plug-in is checked first, and the output
-    // file is claimed before the render, so that no work is done for a result that cannot
-    // be written.
-    std::optional<audio_reader> reader;
-    std::optional<audio_writer> writer;
-    int output_format = 0;
-    if (rendering) {
-        reader.emplace(input);
-        const audio_shape& shape = reader->shape();
-        output_format = choose_output_format(shape.format, shape.channels, shape.rate_hz, output,
-                                             options.format, options.bits);
-        writer.emplace(output, output_format, shape.channels, shape.rate_hz);
+    if (o.list_parameters || !o.preset_out.empty()) {
+        effect_settings fx(o, defaults, 44100.0, 0);
+        if (o.list_parameters) list_parameters(stdout, fx.plugin(), fx.mapper(), o.json);
+        if (!o.preset_out.empty()) save_preset(fx.plugin(), o.preset_out);
     }
+    if (input.empty()) return 0;
 
-    const std::string plugin_path =
-        options.plugin_path.empty() ? find_default_plugin() : options.plugin_path;
-    const double rate_hz = rendering ? reader->shape().rate_hz : 44100.0;
-    vst_plugin plugin(plugin_path, rate_hz, options.block_size);
-    if (rendering) {
-        const int channels = reader->shape().channels;
-        if (plugin.outputs() < channels || (channels == 2 && plugin.inputs() < 2)) {
-            throw render_error(exit_status::plugin,
-                               plugin_path + " has " + std::to_string(plugin.inputs()) +
-                                   " input(s) and " + std::to_string(plugin.outputs()) +
-                                   " output(s); " + input + " needs " + std::to_string(channels));
-        }
-    }
-
-    parameter_mapper mapper(plugin);
-    if (options.demo) {
-        for (const parameter_request& p : demo_settings) {
-            if (mapper.find(p.name) >= 0) mapper.set(words_of(p), p.name, p.value);
-        }
-    }
-    if (!options.preset_in.empty()) load_preset(plugin, options.preset_in);
-    for (const parameter_request& p : options.parameters) mapper.set(words_of(p), p.name, p.value);
-
-    if (options.list_parameters) list_parameters(plugin, mapper);
-    if (!options.preset_out.empty()) save_preset(plugin, options.preset_out);
-    if (!rendering) return 0;
-
-    render_setup setup;
-    setup.block_frames = options.block_size;
-    setup.keep_latency = options.keep_latency;
-    setup.reference_gain_db = reference_gain_db(mapper);
-
-    render_report report;
-    report.input_path = input;
-    report.output_path = output;
-    report.effect_name = plugin.effect_name().empty() ? plugin_path : plugin.effect_name();
-    for (int i = 0; i < plugin.parameter_count(); ++i)
-        report.settings.emplace_back(plugin.parameter_name(i), plugin.parameter_display(i));
-    report.input_shape = reader->shape();
-    report.output_format = describe_format(output_format);
-    report.block_frames = options.block_size;
-    report.keep_latency = options.keep_latency;
-
-    plugin.start();
-    report.figures = render_stream(plugin, *reader, *writer, setup);
-    plugin.stop();
-    writer->commit();
-
-    if (options.json)
-        print_json_report(stdout, report);
+    const render_report report = render_file(o, defaults, input, output, true);
+    // Audio on standard output leaves the report to standard error.
+    std::FILE* out = report.output_to_stdout ? stderr : stdout;
+    if (o.json)
+        print_json_report(out, report);
     else
-        print_text_report(stdout, report);
+        print_text_report(out, report);
     return 0;
 }
 
@@ -143,7 +122,7 @@ int main(int argc, char** argv) {
     try {
         const render_options options = parse_render_options(argc, argv);
         if (options.help) {
-            std::fputs(render_usage().c_str(), stdout);
+            print_help(options);
             return 0;
         }
         return run(options);

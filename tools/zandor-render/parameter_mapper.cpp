@@ -250,7 +250,7 @@ void parameter_mapper::set(const std::string& option, const std::string& name,
         } else {
             const std::optional<quantity> q = parse_quantity(value);
             const std::optional<double> v = q ? convert_quantity(*q, s.unit) : std::nullopt;
-            if (!v) {
+            if (!v || !std::isfinite(*v)) {
                 const std::string unit = s.unit.empty() ? "a number" : "a value in " + s.unit;
                 throw render_error(exit_status::usage, option + ": " + real_name + " takes " +
                                                            unit + ", from " + range_text(index));
@@ -301,4 +301,12 @@ std::string parameter_mapper::range_text(int index) {
         return format_quantity(lowest, s.unit) + " to " + format_quantity(highest, s.unit);
     }
     return s.low.text + " to " + s.high.text;
+}
+
+std::optional<parameter_mapper::numeric_range> parameter_mapper::range(int index) {
+    settings_guard guard(plugin_);
+    const scale s = scale_of_parameter(index);
+    if (!s.numeric) return std::nullopt;
+    return numeric_range{std::min(s.low.value, s.high.value), std::max(s.low.value, s.high.value),
+                         s.unit};
 }

@@ -49,6 +49,14 @@ public:
     // "-30 dB to 0 dB", or the texts a non-numeric parameter can show.
     std::string range_text(int index);
 
+    // The lowest and highest value in the unit of the display; nothing when not a number.
+    struct numeric_range {
+        double lowest;
+        double highest;
+        std::string unit;
+    };
+    std::optional<numeric_range> range(int index);
+
 private:
     struct sample {
         bool numeric = false;

@@ -59,11 +59,11 @@ void load_preset(vst_plugin& plugin, const std::string& path) {
         plugin.set_chunk(preset.chunk, !preset.is_bank);
         // An effect answers effSetChunk with the byte count whatever it made of the bytes;
         // saving again shows whether it took them all. The same effect in the same version
-        // gives back the very bytes it was given.
+        // gives back the very bytes it was given; anything else would render with settings
+        // the user did not choose.
         if (plugin.get_chunk(!preset.is_bank) != preset.chunk) {
-            std::fprintf(stderr,
-                         "zandor-render: warning: %s may not have taken every setting in %s\n",
-                         effect_label(plugin).c_str(), path.c_str());
+            throw render_error(exit_status::preset,
+                               effect_label(plugin) + " did not take every setting in " + path);
         }
         return;
     }
@@ -75,7 +75,13 @@ void load_preset(vst_plugin& plugin, const std::string& path) {
                                    "outside 0 to 1");
         }
     }
-    if (static_cast<int>(preset.parameters.size()) != plugin.parameter_count()) {
+    if (static_cast<int>(preset.parameters.size()) > plugin.parameter_count()) {
+        throw render_error(exit_status::preset,
+                           path + " holds " + std::to_string(preset.parameters.size()) +
+                               " parameter values; " + effect_label(plugin) + " has only " +
+                               std::to_string(plugin.parameter_count()));
+    }
+    if (static_cast<int>(preset.parameters.size()) < plugin.parameter_count()) {
         std::fprintf(stderr,
                      "zandor-render: warning: %s holds %zu parameter values; the effect has %d\n",
                      path.c_str(), preset.parameters.size(), plugin.parameter_count());

@@ -32,8 +32,9 @@ struct known_unit {
 // Users type "db", "DB" or "Ms" as often as the proper spelling; matching ignores case except
 // where it would be ambiguous (there is none among these).
 constexpr known_unit known_units[] = {
-    {"dB", "dB", 1.0}, {"s", "s", 1.0},       {"sec", "s", 1.0}, {"ms", "s", 0.001},
-    {"Hz", "Hz", 1.0}, {"kHz", "Hz", 1000.0}, {"%", "%", 1.0},
+    {"dB", "dB", 1.0},     {"dBTP", "dB", 1.0},   {"dBFS", "dB", 1.0}, {"LUFS", "LUFS", 1.0},
+    {"LKFS", "LUFS", 1.0}, {"s", "s", 1.0},       {"sec", "s", 1.0},   {"ms", "s", 0.001},
+    {"Hz", "Hz", 1.0},     {"kHz", "Hz", 1000.0}, {"%", "%", 1.0},
 };
 
 }  // namespace

@@ -16,6 +16,21 @@ enum class exit_status : int {
     preset = 6,   // a preset file is missing, damaged or made for another effect
 };
 
+// What each status means, for --help.
+struct exit_status_meaning {
+    exit_status status;
+    const char* meaning;
+};
+constexpr exit_status_meaning exit_status_meanings[] = {
+    {exit_status::ok, "success"},
+    {exit_status::failure, "internal failure"},
+    {exit_status::usage, "bad option or value, or a delivery target that cannot be reached"},
+    {exit_status::input, "input missing, unreadable or in a shape the plug-in does not take"},
+    {exit_status::plugin, "plug-in cannot be loaded"},
+    {exit_status::output, "output cannot be written (or exists, with --no-clobber)"},
+    {exit_status::preset, "preset missing, damaged, for another effect or not taken in full"},
+};
+
 // Thrown by every part of the tool; main prints what() as one line and exits with code().
 class render_error : public std::runtime_error {
 public:

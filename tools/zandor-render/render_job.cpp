@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <chrono>
+#include <optional>
 #include <vector>
 
 #include "progress_bar.h"
@@ -42,18 +43,18 @@ private:
 
 }  // namespace
 
-render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer& out,
+render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& out,
                              const render_setup& setup) {
     const auto started = std::chrono::steady_clock::now();
     const audio_shape& shape = in.shape();
     const int channels = shape.channels;
     const int block = setup.block_frames;
 
-    level_meter input_meter(channels, shape.rate_hz);
-    level_meter output_meter(channels, shape.rate_hz);
+    std::optional<level_meter> input_meter;
+    if (setup.measure_input) input_meter.emplace(channels, shape.rate_hz);
     gain_reduction_meter reduction(setup.reference_gain_db);
     input_history history(channels);
-    progress_bar progress(shape.frames, shape.rate_hz);
+    progress_bar progress(setup.show_progress ? shape.frames : 0, shape.rate_hz);
 
     std::vector<float> input_block(static_cast<size_t>(block * channels), 0.0f);
     std::vector<float> output_block(static_cast<size_t>(block * channels), 0.0f);
@@ -106,7 +107,6 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer&
         if (kept > 0) {
             const float* start = &output_block[static_cast<size_t>(first_kept * channels)];
             out.write(start, kept);
-            output_meter.add(start, kept);
             written += kept;
         }
         raw_frames += frames;
@@ -116,7 +116,7 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer&
     for (;;) {
         const int64_t frames = in.read(input_block.data(), block);
         if (frames <= 0) break;
-        input_meter.add(input_block.data(), frames);
+        if (input_meter) input_meter->add(input_block.data(), frames);
         history.push(input_block.data(), frames);
         figures.input_frames += frames;
         run_block(frames);
@@ -134,8 +134,7 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer&
     }
     progress.finish();
 
-    figures.input = input_meter.figures();
-    figures.output = output_meter.figures();
+    if (input_meter) figures.input = input_meter->figures();
     figures.largest_reduction_db = reduction.largest_db();
     figures.average_reduction_db = reduction.average_db();
     figures.output_frames = written;

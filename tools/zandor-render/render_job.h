@@ -5,6 +5,7 @@
 #include <cstdint>
 
 #include "audio_file.h"
+#include "frame_sink.h"
 #include "level_meter.h"
 #include "vst_plugin.h"
 
@@ -15,6 +16,8 @@ struct render_setup {
     // the delay and is longer by it, so nothing at the end is lost either.
     bool keep_latency = false;
     double reference_gain_db = 0.0;  // the effect's gain where it does not limit
+    bool measure_input = true;       // false: figures.input stays empty
+    bool show_progress = true;       // a bar on standard error when it is a terminal
 };
 
 struct render_figures {
@@ -30,6 +33,19 @@ struct render_figures {
 
 // The effect must be started, with at least as many inputs and outputs as the file has
 // channels. A mono file feeds the first two inputs alike (as a stereo track carrying a mono
-// signal does), so a stereo effect treats it as it would a centred mono source.
-render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer& out,
+// signal does), so a stereo effect treats it as it would a centred mono source. The output
+// goes to `out`, which measures it if it is to be measured; figures.output is left empty.
+render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& out,
                              const render_setup& setup);
+
+// A sink that only measures: for passes that find the settings of the real render.
+class metering_sink : public frame_sink {
+public:
+    explicit metering_sink(level_meter& meter) : meter_(meter) {}
+    void write(const float* interleaved, int64_t frames) override {
+        meter_.add(interleaved, frames);
+    }
+
+private:
+    level_meter& meter_;
+};

@@ -13,14 +13,9 @@
 
 namespace {
 
-// The tool hosts one effect at a time, so the timeline that the host callback answers with
-// is a single record. It must stay at a fixed address: the effect keeps the pointer it gets
-// from audioMasterGetTime for the rest of its processing call.
-struct host_timeline {
-    VstTimeInfo info{};
-    VstIntPtr block_frames = 0;
-};
-host_timeline timeline;
+// The host whose effect is being created on this thread: the entry point may call back
+// before the effect record exists, so its `user` field cannot name the host yet.
+thread_local vst_plugin* host_being_created = nullptr;
 
 constexpr double timeline_tempo_bpm = 120.0;
 // Larger delays than this (about a minute at 192 kHz) are taken for a broken record.
@@ -35,10 +30,18 @@ void copy_text(void* destination, const char* text, size_t limit) {
     static_cast<char*>(destination)[limit - 1] = '\0';
 }
 
+}  // namespace
+
 // Answers what an offline renderer can answer; everything else gets 0, the interface's
-// "not supported".
-VstIntPtr VST_CDECL host_callback(AEffect* /*effect*/, VstInt32 opcode, VstInt32 /*index*/,
-                                  VstIntPtr /*value*/, void* ptr, float /*opt*/) {
+// "not supported". Each effect reaches its own host through the record's `user` field, so
+// effects rendering side by side on several threads each see their own timeline.
+VstIntPtr VST_CDECL vst_plugin::host_callback(AEffect* effect, VstInt32 opcode, VstInt32 /*index*/,
+                                              VstIntPtr /*value*/, void* ptr, float /*opt*/) {
+    vst_plugin* host = effect != nullptr && effect->user != nullptr
+                           ? static_cast<vst_plugin*>(effect->user)
+                           : host_being_created;
+    if (host == nullptr) return opcode == audioMasterVersion ? kVstVersion : 0;
+    host_timeline& timeline = host->timeline_;
     switch (opcode) {
         case audioMasterVersion: return kVstVersion;
         case audioMasterGetTime: return reinterpret_cast<VstIntPtr>(&timeline.info);
@@ -59,6 +62,8 @@ VstIntPtr VST_CDECL host_callback(AEffect* /*effect*/, VstInt32 opcode, VstInt32
         default: return 0;
     }
 }
+
+namespace {
 
 std::string canonical_path(const std::string& path) {
     char* resolved = realpath(path.c_str(), nullptr);
@@ -109,7 +114,7 @@ vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_b
         refuse(module_path + " is not a VST 2 plug-in: it exports no VSTPluginMain or main");
     }
 
-    timeline = host_timeline{};
+    host_timeline& timeline = timeline_;
     timeline.info.sampleRate = rate_hz;
     timeline.info.tempo = timeline_tempo_bpm;
     timeline.info.timeSigNumerator = 4;
@@ -119,7 +124,9 @@ vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_b
     timeline.block_frames = max_block_frames;
 
     const auto plugin_main = reinterpret_cast<VstPluginEntryProc>(entry);
+    host_being_created = this;
     effect_ = plugin_main(host_callback);
+    host_being_created = nullptr;
     std::string problem;
     if (effect_ == nullptr) {
         problem = module_path + " did not create an effect (its entry point answered null)";
@@ -145,6 +152,7 @@ vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_b
         refuse(problem);
     }
 
+    effect_->user = this;
     dispatch(effOpen);
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate_hz));
     dispatch(effSetBlockSize, 0, max_block_frames);
@@ -237,10 +245,10 @@ void vst_plugin::process(int frames) {
     if (frames <= 0) return;
     // An effect that leaves an output untouched produces silence, not the previous block.
     for (auto& channel : outputs_) std::fill(channel.begin(), channel.begin() + frames, 0.0f);
-    timeline.info.ppqPos =
-        timeline.info.samplePos / timeline.info.sampleRate * timeline_tempo_bpm / 60.0;
+    timeline_.info.ppqPos =
+        timeline_.info.samplePos / timeline_.info.sampleRate * timeline_tempo_bpm / 60.0;
     effect_->processReplacing(effect_, input_pointers_.data(), output_pointers_.data(), frames);
-    timeline.info.samplePos += frames;
+    timeline_.info.samplePos += frames;
 }
 
 std::string vst_plugin::parameter_name(int index) {

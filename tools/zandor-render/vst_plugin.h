@@ -58,11 +58,21 @@ public:
     void restore_settings(const std::vector<uint8_t>& settings) override;
 
 private:
+    // What the host callback answers for this effect. It stays at a fixed address (the host
+    // cannot move): the effect keeps the pointer it gets from audioMasterGetTime for the rest
+    // of its processing call.
+    struct host_timeline {
+        VstTimeInfo info{};
+        VstIntPtr block_frames = 0;
+    };
+    static VstIntPtr VST_CDECL host_callback(AEffect* effect, VstInt32 opcode, VstInt32 index,
+                                             VstIntPtr value, void* ptr, float opt);
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f);
     std::string text_of(VstInt32 opcode, VstInt32 index);
 
     std::string path_;
+    host_timeline timeline_;
     void* module_ = nullptr;
     AEffect* effect_ = nullptr;
     bool running_ = false;
