@@ -11,7 +11,7 @@
 
 #include "atomic_file.h"
 #include "fx_preset.h"
-#include "level_meter.h"
+#include "gain_reduction_meter.h"
 #include "parameter_mapper.h"
 #include "quantity.h"
 #include "render_error.h"

@@ -4,6 +4,7 @@
 #include <chrono>
 #include <vector>
 
+#include "gain_reduction_meter.h"
 #include "progress_bar.h"
 
 namespace {
