@@ -28,3 +28,7 @@ WINDOWS_PACKAGES=(g++-mingw-w64-i686 g++-mingw-w64-x86-64 wine wine32:i386 wine6
 # clang with its sanitizer runtimes and libFuzzer for the asan, fuzz and tsan presets, and
 # llvm-symbolizer so that sanitizer reports name files and lines.
 SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
+
+# The render benchmark: sox to generate its programme and to compare with, GNU time for the
+# peak resident memory, bc for the arithmetic.
+BENCH_PACKAGES=(sox time bc)

@@ -10,6 +10,7 @@ double to_db(double linear) {
 }
 
 constexpr double measurable_input = 1e-4;  // -80 dBFS
+constexpr double silenced_db = 120.0;      // the reduction of a frame that came out as 0
 
 }  // namespace
 
@@ -25,9 +26,31 @@ void gain_reduction_meter::add(const float* input_frame, const float* output_fra
     if (!(in >= measurable_input)) return;
     const double out = std::fabs(static_cast<double>(output_frame[loudest]));
     const double expected = in * reference_gain_;
-    // Rounding makes an untouched frame come out a hair above or below; that is no reduction.
-    const double reduction_db = out > 0.0 ? std::max(0.0, to_db(expected / out)) : 120.0;
-    largest_db_ = std::max(largest_db_, reduction_db);
-    sum_db_ += reduction_db;
     ++measured_;
+    if (!(out > 0.0)) {
+        ++silenced_;
+        return;
+    }
+    // Rounding makes an untouched frame come out a hair above or below; that is no reduction.
+    const double ratio = expected / out;
+    if (ratio <= 1.0) return;
+    largest_ratio_ = std::max(largest_ratio_, ratio);
+    product_ *= ratio;
+    // One ratio of a finite frame stays below 2^400, so the product never overflows.
+    if (product_ > 0x1p512) {
+        int exponent = 0;
+        product_ = std::frexp(product_, &exponent);
+        product_exponent_ += exponent;
+    }
+}
+
+double gain_reduction_meter::largest_db() const {
+    return std::max(to_db(largest_ratio_), silenced_ > 0 ? silenced_db : 0.0);
+}
+
+double gain_reduction_meter::average_db() const {
+    if (measured_ == 0) return 0.0;
+    const double sum_db = to_db(product_) + static_cast<double>(product_exponent_) * to_db(2.0) +
+                          static_cast<double>(silenced_) * silenced_db;
+    return sum_db / static_cast<double>(measured_);
 }

@@ -11,14 +11,16 @@ class gain_reduction_meter {
 public:
     explicit gain_reduction_meter(double reference_gain_db);
     void add(const float* input_frame, const float* output_frame, int channels);
-    double largest_db() const { return largest_db_; }
-    double average_db() const {
-        return measured_ == 0 ? 0.0 : sum_db_ / static_cast<double>(measured_);
-    }
+    double largest_db() const;
+    double average_db() const;
 
 private:
     double reference_gain_;
-    double largest_db_ = 0.0;
-    double sum_db_ = 0.0;
+    double largest_ratio_ = 1.0;  // the largest of expected / actual so far
+    // The product of every measured frame's ratio, kept as product_ × 2^product_exponent_: its
+    // logarithm is the sum of the frames' reductions, without a logarithm per frame.
+    double product_ = 1.0;
+    int64_t product_exponent_ = 0;
+    int64_t silenced_ = 0;  // frames that came out as nothing: 120 dB each
     int64_t measured_ = 0;
 };

@@ -4,6 +4,8 @@
 #include <cmath>
 #include <limits>
 
+#include "sample_peak.h"
+
 namespace {
 
 double to_db(double linear) {
@@ -12,6 +14,9 @@ double to_db(double linear) {
 
 // Enough for the worker to fall a second behind at 48 kHz before the caller waits.
 constexpr int64_t ring_frames = 1 << 16;
+// The worker is woken once this much has gathered, not for every small block: waking a
+// thread costs more than measuring a few hundred frames.
+constexpr int64_t batch_frames = 1 << 13;
 
 }  // namespace
 
@@ -47,11 +52,14 @@ void level_meter::add(const float* interleaved, int64_t frames) {
         const int64_t n = std::min({frames, free_frames, ring_frames_ - start});
         std::copy(interleaved, interleaved + n * channels_,
                   &ring_[static_cast<size_t>(start * channels_)]);
+        bool wake = false;
         {
             std::lock_guard<std::mutex> lock(mutex_);
+            const int64_t before = added_ - measured_;
             added_ += n;
+            wake = before < batch_frames && added_ - measured_ >= batch_frames;
         }
-        changed_.notify_all();
+        if (wake) changed_.notify_all();
         interleaved += n * channels_;
         frames -= n;
     }
@@ -60,8 +68,14 @@ void level_meter::add(const float* interleaved, int64_t frames) {
 void level_meter::run_worker() {
     std::unique_lock<std::mutex> lock(mutex_);
     for (;;) {
-        changed_.wait(lock, [&] { return stopping_ || added_ > measured_; });
-        if (added_ == measured_) return;  // stopping, and nothing left
+        changed_.wait(lock, [&] {
+            const int64_t pending = added_ - measured_;
+            return pending >= batch_frames || (pending > 0 && draining_) || stopping_;
+        });
+        if (added_ == measured_) {
+            if (stopping_) return;
+            continue;
+        }
         const int64_t start = measured_ % ring_frames_;
         const int64_t n = std::min(added_ - measured_, ring_frames_ - start);
         lock.unlock();
@@ -83,7 +97,10 @@ void level_meter::measure(const float* interleaved, int64_t frames) {
 
 level_figures level_meter::figures() const {
     std::unique_lock<std::mutex> lock(mutex_);
+    draining_ = true;
+    changed_.notify_all();
     changed_.wait(lock, [&] { return measured_ == added_; });
+    draining_ = false;
     const double sample_peak = sample_peak_;
     // A true peak can never be below the sample peak.
     const double true_peak = true_peak_ ? to_db(std::max(true_peak_->peak(), sample_peak))

@@ -50,6 +50,7 @@ private:
     int64_t added_ = 0;
     int64_t measured_ = 0;
     bool stopping_ = false;
+    mutable bool draining_ = false;  // figures() waits for the last frames added
     mutable std::mutex mutex_;
     mutable std::condition_variable changed_;
     std::thread worker_;
