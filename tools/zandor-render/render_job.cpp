@@ -17,12 +17,16 @@ public:
 
     void push(const float* interleaved, int64_t frames) {
         if (held_ + frames > capacity()) grow(held_ + frames);
-        for (int64_t f = 0; f < frames; ++f) {
-            const int64_t slot = (start_ + held_ + f) & mask_;
-            std::copy(interleaved + f * channels_, interleaved + (f + 1) * channels_,
+        // At most two stretches: up to the end of the ring, then from its start.
+        while (frames > 0) {
+            const int64_t slot = (start_ + held_) & mask_;
+            const int64_t n = std::min(frames, capacity() - slot);
+            std::copy(interleaved, interleaved + n * channels_,
                       &samples_[static_cast<size_t>(slot * channels_)]);
+            interleaved += n * channels_;
+            frames -= n;
+            held_ += n;
         }
-        held_ += frames;
     }
     // The input frame with this index since the start, or null when it is not (or no longer)
     // held: before the start, or a frame of the tail that follows the file.

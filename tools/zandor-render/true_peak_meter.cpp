@@ -3,6 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "sample_peak.h"
+
 namespace {
 
 constexpr double pi = 3.14159265358979323846;
@@ -63,7 +65,16 @@ true_peak_meter::true_peak_meter(int channels)
     : channels_(channels),
       coefficients_(design_coefficients()),
       lanes_(static_cast<size_t>(channels * (history + chunk_frames)), 0.0f),
-      scan_(best_true_peak_scan()) {}
+      scan_(best_true_peak_scan()) {
+    for (int p = 0; p < true_peak_phases; ++p) {
+        float gain = 0.0f;
+        for (int k = 0; k < true_peak_taps; ++k)
+            gain += std::fabs(coefficients_[static_cast<size_t>(k * true_peak_phases + p)]);
+        largest_gain_ = std::max(largest_gain_, gain);
+    }
+    // Rounding in the scan's sums may reach a hair beyond the exact bound.
+    largest_gain_ *= 1.0001f;
+}
 
 void true_peak_meter::add(const float* interleaved, int64_t frames) {
     while (frames > 0) {
@@ -71,7 +82,15 @@ void true_peak_meter::add(const float* interleaved, int64_t frames) {
         for (int c = 0; c < channels_; ++c) {
             float* lane = &lanes_[static_cast<size_t>(c * (history + chunk_frames))];
             for (int64_t f = 0; f < n; ++f) lane[history + f] = interleaved[f * channels_ + c];
-            peak_ = scan_(lane + history, n, coefficients_.data(), peak_);
+            // No point between samples exceeds the largest nearby sample by more than the
+            // filter's gain for the worst signs, so stretches well below the peak so far
+            // cannot raise it and are passed over.
+            for (int64_t s = 0; s < n; s += stretch_frames) {
+                const int64_t m = std::min(stretch_frames, n - s);
+                const float nearby = sample_peak(lane + s, m + history, 0.0f);
+                if (nearby * largest_gain_ > peak_)
+                    peak_ = scan_(lane + history + s, m, coefficients_.data(), peak_);
+            }
             std::copy(lane + n, lane + n + history, lane);
         }
         interleaved += n * channels_;

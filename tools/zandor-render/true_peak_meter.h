@@ -22,11 +22,13 @@ public:
 private:
     static constexpr int history = true_peak_taps - 1;
     static constexpr int64_t chunk_frames = 2048;
+    static constexpr int64_t stretch_frames = 256;
 
     int channels_;
     std::vector<float> coefficients_;
     // Per channel: its last `history` samples, then room for one chunk.
     std::vector<float> lanes_;
     float peak_ = 0.0f;
+    float largest_gain_ = 0.0f;  // of any phase, for samples of the worst signs
     true_peak_scan_fn scan_;
 };
