@@ -9,31 +9,14 @@ double to_db(double linear) {
     return linear > 0.0 ? 20.0 * std::log10(linear) : -HUGE_VAL;
 }
 
-constexpr double measurable_input = 1e-4;  // -80 dBFS
-constexpr double silenced_db = 120.0;      // the reduction of a frame that came out as 0
+constexpr double silenced_db = 120.0;  // the reduction of a frame that came out as 0
 
 }  // namespace
 
 gain_reduction_meter::gain_reduction_meter(double reference_gain_db)
     : reference_gain_(std::pow(10.0, reference_gain_db / 20.0)) {}
 
-void gain_reduction_meter::add(const float* input_frame, const float* output_frame, int channels) {
-    int loudest = 0;
-    for (int c = 1; c < channels; ++c) {
-        if (std::fabs(input_frame[c]) > std::fabs(input_frame[loudest])) loudest = c;
-    }
-    const double in = std::fabs(static_cast<double>(input_frame[loudest]));
-    if (!(in >= measurable_input)) return;
-    const double out = std::fabs(static_cast<double>(output_frame[loudest]));
-    const double expected = in * reference_gain_;
-    ++measured_;
-    if (!(out > 0.0)) {
-        ++silenced_;
-        return;
-    }
-    // Rounding makes an untouched frame come out a hair above or below; that is no reduction.
-    const double ratio = expected / out;
-    if (ratio <= 1.0) return;
+void gain_reduction_meter::record(double ratio) {
     largest_ratio_ = std::max(largest_ratio_, ratio);
     product_ *= ratio;
     // One ratio of a finite frame stays below 2^400, so the product never overflows.
