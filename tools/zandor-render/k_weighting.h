@@ -25,6 +25,7 @@ private:
     };
 
     double run_one(channel_state& c, double x) const;
+    double add_energy_stereo(const float* interleaved, int64_t frames);
 
     int channels_;
     section shelf_{};
