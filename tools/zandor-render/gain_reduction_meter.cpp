@@ -16,15 +16,11 @@ constexpr double silenced_db = 120.0;  // the reduction of a frame that came out
 gain_reduction_meter::gain_reduction_meter(double reference_gain_db)
     : reference_gain_(std::pow(10.0, reference_gain_db / 20.0)) {}
 
-void gain_reduction_meter::record(double ratio) {
-    largest_ratio_ = std::max(largest_ratio_, ratio);
-    product_ *= ratio;
-    // One ratio of a finite frame stays below 2^400, so the product never overflows.
-    if (product_ > 0x1p512) {
-        int exponent = 0;
-        product_ = std::frexp(product_, &exponent);
-        product_exponent_ += exponent;
-    }
+double gain_reduction_meter::renormalise(double product) {
+    int exponent = 0;
+    const double mantissa = std::frexp(product, &exponent);
+    product_exponent_ += exponent;
+    return mantissa;
 }
 
 double gain_reduction_meter::largest_db() const {

@@ -35,6 +35,18 @@ public:
         if (index < 0 || offset < 0 || offset >= held_) return nullptr;
         return &samples_[static_cast<size_t>(((start_ + offset) & mask_) * channels_)];
     }
+    // How many of the frames from `index` on (at most `limit`) lie side by side in the ring or
+    // are all missing; `start` is the first of them, or null when they are missing.
+    int64_t run(int64_t index, int64_t limit, const float*& start) const {
+        start = frame(index);
+        if (start != nullptr) {
+            const int64_t offset = index - first_;
+            const int64_t slot = (start_ + offset) & mask_;
+            return std::min({limit, held_ - offset, capacity() - slot});
+        }
+        if (index < first_) return std::min(limit, first_ - index);
+        return limit;
+    }
     void forget_before(int64_t index) {
         const int64_t drop = std::min(index - first_, held_);
         if (drop <= 0) return;
@@ -118,11 +130,13 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, audio_writer&
             for (int64_t f = 0; f < frames; ++f)
                 output_block[static_cast<size_t>(f * channels + c)] = source[f];
         }
-        for (int64_t f = 0; f < frames; ++f) {
-            const float* input_frame = history.frame(raw_frames + f - latency);
-            if (input_frame != nullptr)
-                reduction.add(input_frame, &output_block[static_cast<size_t>(f * channels)],
-                              channels);
+        for (int64_t f = 0; f < frames;) {
+            const float* input_frames = nullptr;
+            const int64_t n = history.run(raw_frames + f - latency, frames - f, input_frames);
+            if (input_frames != nullptr)
+                reduction.add_frames(input_frames, &output_block[static_cast<size_t>(f * channels)],
+                                     n, channels);
+            f += n;
         }
         int64_t first_kept = std::min<int64_t>(skip, frames);
         skip -= first_kept;
