@@ -87,10 +87,7 @@ void level_meter::run_worker() {
 }
 
 void level_meter::measure(const float* interleaved, int64_t frames) {
-    float peak = sample_peak_;
-    for (int64_t i = 0; i < frames * channels_; ++i)
-        peak = std::max(peak, std::fabs(interleaved[i]));
-    sample_peak_ = peak;
+    sample_peak_ = sample_peak(interleaved, frames * channels_, sample_peak_);
     loudness_.add(interleaved, frames);
     if (true_peak_) true_peak_->add(interleaved, frames);
 }

@@ -3,6 +3,10 @@
 #include <algorithm>
 #include <cmath>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 #include "sample_peak.h"
 
 namespace {
@@ -59,6 +63,22 @@ std::vector<float> design_coefficients() {
     return rows;
 }
 
+void split_stereo(const float* interleaved, int64_t frames, float* left, float* right) {
+    int64_t f = 0;
+#if defined(__SSE2__)
+    for (; f + 4 <= frames; f += 4) {
+        const __m128 a = _mm_loadu_ps(interleaved + 2 * f);      // l0 r0 l1 r1
+        const __m128 b = _mm_loadu_ps(interleaved + 2 * f + 4);  // l2 r2 l3 r3
+        _mm_storeu_ps(left + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(2, 0, 2, 0)));
+        _mm_storeu_ps(right + f, _mm_shuffle_ps(a, b, _MM_SHUFFLE(3, 1, 3, 1)));
+    }
+#endif
+    for (; f < frames; ++f) {
+        left[f] = interleaved[2 * f];
+        right[f] = interleaved[2 * f + 1];
+    }
+}
+
 }  // namespace
 
 true_peak_meter::true_peak_meter(int channels)
@@ -79,9 +99,17 @@ true_peak_meter::true_peak_meter(int channels)
 void true_peak_meter::add(const float* interleaved, int64_t frames) {
     while (frames > 0) {
         const int64_t n = std::min(frames, chunk_frames);
+        if (channels_ == 2) {
+            split_stereo(interleaved, n, &lanes_[history],
+                         &lanes_[static_cast<size_t>(2 * history + chunk_frames)]);
+        } else {
+            for (int c = 0; c < channels_; ++c) {
+                float* lane = &lanes_[static_cast<size_t>(c * (history + chunk_frames) + history)];
+                for (int64_t f = 0; f < n; ++f) lane[f] = interleaved[f * channels_ + c];
+            }
+        }
         for (int c = 0; c < channels_; ++c) {
             float* lane = &lanes_[static_cast<size_t>(c * (history + chunk_frames))];
-            for (int64_t f = 0; f < n; ++f) lane[history + f] = interleaved[f * channels_ + c];
             // No point between samples exceeds the largest nearby sample by more than the
             // filter's gain for the worst signs, so stretches well below the peak so far
             // cannot raise it and are passed over.
