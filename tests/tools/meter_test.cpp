@@ -11,6 +11,7 @@
 #include "level_meter.h"
 #include "loudness_meter.h"
 #include "true_peak_meter.h"
+#include "true_peak_scan.h"
 
 namespace {
 
@@ -149,6 +150,25 @@ TEST(TruePeakMeter, CatchesACrestInTheLastFramesAdded) {
     true_peak_meter meter(1);
     meter.add(x.data(), 100);
     EXPECT_GT(meter.peak(), 1.1);
+}
+
+TEST(TruePeakMeter, EveryInstructionSetVersionGivesTheSameReadings) {
+    std::mt19937 random(5);
+    std::uniform_real_distribution<float> uniform(-1.0f, 1.0f);
+    std::vector<float> coefficients(true_peak_taps * true_peak_phases);
+    for (float& h : coefficients) h = 0.3f * uniform(random);
+    for (int trial = 0; trial < 200; ++trial) {
+        const int frames = 1 + trial % 37;
+        std::vector<float> x(static_cast<size_t>(frames + true_peak_taps));
+        for (float& v : x) v = uniform(random);
+        const float* start = x.data() + true_peak_taps;
+        const float portable = true_peak_scan_portable(start, frames, coefficients.data(), 0.0f);
+        EXPECT_EQ(true_peak_scan_sse2(start, frames, coefficients.data(), 0.0f), portable);
+        // The AVX2 version runs only where the processor has AVX2.
+        if (best_true_peak_scan() == true_peak_scan_avx2) {
+            EXPECT_EQ(true_peak_scan_avx2(start, frames, coefficients.data(), 0.0f), portable);
+        }
+    }
 }
 
 // Noise through a slowly moving level and a bright tone: loud, quiet and silent passages, so
