@@ -9,6 +9,10 @@
 #include <cmath>
 #include <cstdint>
 
+#if defined(__SSE2__)
+#include <emmintrin.h>
+#endif
+
 class gain_reduction_meter {
 public:
     explicit gain_reduction_meter(double reference_gain_db);
@@ -44,7 +48,7 @@ public:
             // Rounding makes an untouched frame come out a hair above or below; that is no
             // reduction. (Taken without a branch: which way the rounding goes is a coin toss
             // that the processor could not predict.)
-            const double ratio = std::max(expected / out, 1.0);
+            const double ratio = at_least_one(expected / out);
             largest_ratio = std::max(largest_ratio, ratio);
             product *= ratio;
             // One ratio of a finite frame stays below 2^400, so the product never overflows.
@@ -62,6 +66,13 @@ public:
 private:
     static constexpr double measurable_input = 1e-4;  // -80 dBFS
 
+    static double at_least_one(double ratio) {
+#if defined(__SSE2__)
+        return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(ratio), _mm_set_sd(1.0)));
+#else
+        return ratio > 1.0 ? ratio : 1.0;
+#endif
+    }
     // Moves the product's binary exponent into product_exponent_.
     double renormalise(double product);
 
