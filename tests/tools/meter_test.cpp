@@ -105,6 +105,14 @@ TEST(LoudnessMeter, SilenceAndTooShortAProgrammeReadMinusInfinity) {
     EXPECT_EQ(short_programme.loudness_range_lu(), -INFINITY);  // no 3 s window yet
 }
 
+TEST(LoudnessMeter, ANonFiniteSampleSpoilsOnlyTheBlocksAroundIt) {
+    const std::vector<float> clean = tones({{-30, 2}, {-20, 20}});
+    std::vector<float> spoiled = clean;
+    spoiled[2 * rate] = NAN;
+    spoiled[2 * 10 * rate + 1] = INFINITY;
+    EXPECT_NEAR(integrated(spoiled), integrated(clean), 0.1);
+}
+
 // A mono sine of `frequency` cycles per sample, `amplitude`, `phase` radians, with 10 ms
 // raised-cosine fades.
 double true_peak_dbtp(double frequency, double amplitude, double phase, int64_t frames = rate) {

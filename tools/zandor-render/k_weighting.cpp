@@ -129,12 +129,12 @@ double k_weighting::add_energy(const float* interleaved, int64_t frames) {
         }
     }
     // A filter left ringing at a level far below audibility would otherwise decay into
-    // subnormal numbers, which the processor handles hundreds of times slower.
+    // subnormal numbers, which the processor handles hundreds of times slower; and one that a
+    // NaN or infinite sample has reached would stay NaN for the rest of the stream, so it
+    // starts again from silence (the blocks around that sample cannot be measured).
     for (channel_state& s : state_) {
-        if (std::fabs(s.s1) < 1e-30) s.s1 = 0.0;
-        if (std::fabs(s.s2) < 1e-30) s.s2 = 0.0;
-        if (std::fabs(s.t1) < 1e-30) s.t1 = 0.0;
-        if (std::fabs(s.t2) < 1e-30) s.t2 = 0.0;
+        for (double* v : {&s.s1, &s.s2, &s.t1, &s.t2})
+            if (!(std::fabs(*v) >= 1e-30) || std::isinf(*v)) *v = 0.0;
     }
     return energy;
 }

@@ -18,7 +18,7 @@ loudness_histogram::loudness_histogram()
 
 void loudness_histogram::add(double lufs, double energy) {
     if (!(lufs > gate_lufs)) return;
-    const int bin = std::min(bins - 1, static_cast<int>((lufs - gate_lufs) / bin_lu));
+    const int bin = static_cast<int>(std::min((lufs - gate_lufs) / bin_lu, bins - 1.0));
     ++counts_[static_cast<size_t>(bin)];
     energies_[static_cast<size_t>(bin)] += energy;
 }
