@@ -31,7 +31,9 @@ public:
     level_meter(const level_meter&) = delete;
     level_meter& operator=(const level_meter&) = delete;
 
+    // Hands `frames` interleaved frames to the worker; the caller may reuse its buffer at once.
     void add(const float* interleaved, int64_t frames);
+    // The figures of everything added so far, once the worker has measured it all.
     level_figures figures() const;
 
 private:

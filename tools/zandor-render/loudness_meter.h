@@ -16,6 +16,7 @@ class loudness_meter {
 public:
     loudness_meter(int channels, int rate_hz);
 
+    // Measures `frames` more interleaved frames.
     void add(const float* interleaved, int64_t frames);
 
     // Each answers -inf while there is nothing loud enough to measure.

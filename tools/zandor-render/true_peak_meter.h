@@ -14,6 +14,7 @@ class true_peak_meter {
 public:
     explicit true_peak_meter(int channels);
 
+    // Measures `frames` more interleaved frames.
     void add(const float* interleaved, int64_t frames);
 
     // The largest magnitude so far, linear (1.0 is full scale); 0 for silence. Counts the
