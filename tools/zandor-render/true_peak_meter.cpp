@@ -13,9 +13,9 @@ namespace {
 
 constexpr double pi = 3.14159265358979323846;
 constexpr int length = true_peak_taps * true_peak_phases;
-// The Kaiser window's shape, a balance: a wider window keeps the passband flatter (sines read
-// at most 0.02 dB high), a narrower one lets less of the image of a sine near 0.45 times the
-// rate through (which can read such a sine up to 0.08 dB low at some frequencies and phases).
+// The Kaiser window's shape, a balance: a larger beta ripples less in the passband (at 6, no
+// sine reads more than 0.02 dB high) but cuts off more gently, so sines near 0.45 times the
+// rate read lower (at 6, up to 0.08 dB at some frequencies and phases).
 constexpr double kaiser_beta = 6.0;
 
 double bessel_i0(double x) {
@@ -29,7 +29,7 @@ double bessel_i0(double x) {
 }
 
 // Row k, lane p: the weight of the sample k places back for the point p / phases of a sample
-// after the one (taps / 2) places back. Phase 0 is that sample itself.
+// after the one true_peak_delay places back. Phase 0 is that sample itself.
 std::vector<float> design_coefficients() {
     std::vector<double> h(length);
     const double centre = length / 2.0;
