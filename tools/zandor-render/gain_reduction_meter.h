@@ -16,6 +16,7 @@
 class gain_reduction_meter {
 public:
     explicit gain_reduction_meter(double reference_gain_db);
+    // One input frame and the output frame it became.
     void add(const float* input_frame, const float* output_frame, int channels) {
         add_frames(input_frame, output_frame, 1, channels);
     }
@@ -60,6 +61,7 @@ public:
         silenced_ = silenced;
     }
 
+    // The largest and the average reduction of the frames measured so far, in dB.
     double largest_db() const;
     double average_db() const;
 
