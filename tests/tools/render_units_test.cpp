@@ -11,6 +11,7 @@
 
 #include "atomic_file.h"
 #include "fx_preset.h"
+#include "gain_reduction_meter.h"
 #include "level_meter.h"
 #include "loudness_search.h"
 #include "parameter_mapper.h"
