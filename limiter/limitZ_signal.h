@@ -23,6 +23,8 @@ struct limitZ_signal_state {
 
     // Linear gain that follows the held peaks: falls at once, recovers at the release rate.
     float gain_env;
+    // The lowest value gain_env has fallen to since the meter was last read.
+    float lowest_env;
     // Start of the window in the peak and delay histories: [base, base + 64) holds the
     // driven peaks and driven frames of the last 64 frames, oldest first.
     int32_t base;

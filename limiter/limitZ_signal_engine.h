@@ -100,6 +100,7 @@ struct envelope_run {
     float* values;
     float* copy;  // the second copy of values
     float release_coeff;
+    float* lowest;  // the lowest value a fall has reached, for the meter
 };
 
 // The envelope itself is a separate local of the caller, never reached through a pointer,
@@ -108,6 +109,8 @@ struct envelope_run {
     const float t = r.targets[i];
     if (t < env) {
         env = t;
+        // Between falls the envelope only rises, so its falls alone give its lowest value.
+        if (t < *r.lowest) *r.lowest = t;
     } else {
         env = t + (env - t) * r.release_coeff;
     }
@@ -141,7 +144,8 @@ inline bool envelope_rests(const envelope_run& r, int first, int end, float env)
     }
     const float t = 1.0f;
     float next = env;
-    envelope_step(envelope_run{&t, &next, &next, r.release_coeff}, 0, next);
+    float probe_lowest = next;
+    envelope_step(envelope_run{&t, &next, &next, r.release_coeff, &probe_lowest}, 0, next);
     return bits_of(next) == bits_of(env);
 }
 
@@ -468,7 +472,7 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
     // group may reach past the stretch: its extra lanes read older, finite values and are
     // not written out. Where the 64 values a group reads are all the same, its gains are
     // that of a constant window.
-    const envelope_run r{s.work, env, env_copy, job.release_coeff};
+    const envelope_run r{s.work, env, env_copy, job.release_coeff, &s.lowest_env};
     const uint32_t fp_mode = job.fp_mode;
     const output_stage<V> stage(job, out);
     float e = s.gain_env;
@@ -487,7 +491,7 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
             for (int k = 0; k < G; ++k) gain[k] = g;
         } else if (ahead_end - followed == group && !envelope_rests<V>(r, followed, ahead_end, e)) {
             const envelope_run ahead{r.targets + followed, r.values + followed, r.copy + followed,
-                                     r.release_coeff};
+                                     r.release_coeff, r.lowest};
             e = smooth<V, G, aligned, group>(w, gain, ahead, e);
             steady = ahead_end - 1;
         } else {
