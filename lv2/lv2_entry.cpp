@@ -35,18 +35,27 @@ void connect_port(LV2_Handle handle, uint32_t port, void* data) {
 }
 
 void activate(LV2_Handle handle) {
-    as_instance(handle)->activate();
+    try {
+        as_instance(handle)->activate();
+    } catch (...) {
+    }
 }
 
 void run(LV2_Handle handle, uint32_t frames) {
-    as_instance(handle)->run(frames);
+    try {
+        as_instance(handle)->run(frames);
+    } catch (...) {
+    }
 }
 
 void deactivate(LV2_Handle) {}
 
 void cleanup(LV2_Handle handle) {
     rounding_guard guard;
-    delete as_instance(handle);
+    try {
+        delete as_instance(handle);
+    } catch (...) {
+    }
 }
 
 const void* extension_data(const char*) {

@@ -62,13 +62,14 @@ const LilvPort* port(const LilvPlugin* plugin, const char* symbol) {
 
 // One running LV2 instance with its ports connected to buffers of this object.
 struct lv2_run {
+    const LilvPlugin* plugin;
     LilvInstance* instance = nullptr;
     int channels;
     std::vector<float> controls;
     std::vector<std::vector<float>> in, out;
 
-    lv2_run(const char* uri, int channel_count, int frames) : channels(channel_count) {
-        const LilvPlugin* plugin = find_plugin(uri);
+    lv2_run(const char* uri, int channel_count, int frames)
+        : plugin(find_plugin(uri)), channels(channel_count) {
         if (plugin == nullptr) return;
         const uint32_t ports = lilv_plugin_get_num_ports(plugin);
         controls.assign(ports, 0.0f);
@@ -94,10 +95,8 @@ struct lv2_run {
         lilv_instance_deactivate(instance);
         lilv_instance_free(instance);
     }
-    float& control(const char* symbol) {
-        return controls[lilv_port_get_index(
-            find_plugin(channels == 2 ? stereo_uri : mono_uri),
-            port(find_plugin(channels == 2 ? stereo_uri : mono_uri), symbol))];
+    float& control(const std::string& symbol) {
+        return controls[lilv_port_get_index(plugin, port(plugin, symbol.c_str()))];
     }
     void run(int frames) { lilv_instance_run(instance, static_cast<uint32_t>(frames)); }
 };
@@ -130,6 +129,13 @@ struct axoi_plugin {
     }
 };
 
+// The port symbol of a parameter: its name in lower case.
+std::string symbol_of(axo_plugin_i* p, int param) {
+    std::string symbol = p->get_param_name(param);
+    for (char& c : symbol) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+    return symbol;
+}
+
 float in_unit(const param_kind* kind, float value) {
     return static_cast<float>(kind->to_unit(value));
 }
@@ -158,8 +164,7 @@ TEST(Lv2Bundle, DescribesEachExposedParameterInItsUnitWithTheLimiterPorts) {
 
         for (int i = 0; i < p->get_param_count(); ++i) {
             if (!is_exposed_param(p, i)) continue;
-            std::string symbol = p->get_param_name(i);
-            for (char& c : symbol) c = static_cast<char>(std::tolower(c));
+            const std::string symbol = symbol_of(p, i);
             SCOPED_TRACE(symbol);
             const LilvPort* lp = port(plugin, symbol.c_str());
             ASSERT_NE(lp, nullptr);
@@ -321,7 +326,7 @@ TEST(Lv2Bundle, RendersTheVstModulesBitsAtDefaultsAndAtTheSameParameterValues) {
                 if (!is_exposed_param(axoi.plugin.get(), i)) continue;
                 float port_value = 0.0f, x = 0.0f;
                 ASSERT_TRUE(common_setting(axoi.plugin.get(), i, adjusted[k], port_value, x));
-                lv2.controls[4 + static_cast<size_t>(k)] = port_value;
+                lv2.control(symbol_of(axoi.plugin.get(), i)) = port_value;
                 vst.effect->setParameter(vst.effect, k, x);
                 ++k;
             }
