@@ -1,8 +1,9 @@
 #include "lv2/lv2_instance.h"
 
+#include <cfloat>
 #include <cmath>
 #include <cstring>
-#include <new>
+#include <utility>
 
 #include "framework/axo_codes.h"
 #include "glue/rounding_guard.h"
@@ -13,24 +14,24 @@ lv2_instance* lv2_instance::create(axo_factory_i* factory, const lv2_variant& va
     if (!owned) return nullptr;
     std::unique_ptr<axo_plugin_i> plugin(owned->create_plugin());
     if (!plugin) return nullptr;
+    // The plug-in judges the rate, but only a rate a float can hold reaches it.
+    if (!(sample_rate > 0.0 && sample_rate <= FLT_MAX)) return nullptr;
+    const auto rate = static_cast<float>(sample_rate);
     const int n = variant.channels;
-    const float rate = static_cast<float>(sample_rate);
     if (plugin->set_channel_count(AXO_DIR_AUDIO_IN, n) == 0 ||
         plugin->set_channel_count(AXO_DIR_AUDIO_OUT, n) == 0 ||
         plugin->get_channel_count(AXO_DIR_AUDIO_IN) != n ||
-        plugin->get_channel_count(AXO_DIR_AUDIO_OUT) != n || !(sample_rate == sample_rate) ||
+        plugin->get_channel_count(AXO_DIR_AUDIO_OUT) != n ||
         plugin->is_sample_rate_supported(rate) == 0 || plugin->set_sample_rate(rate) == 0) {
         return nullptr;
     }
     plugin->set_block_size(chunk_frames);
-    auto* instance = new lv2_instance(owned.get(), plugin.get(), n);
-    owned.release();
-    plugin.release();
-    return instance;
+    return new lv2_instance(std::move(owned), std::move(plugin), n);
 }
 
-lv2_instance::lv2_instance(axo_factory_i* factory, axo_plugin_i* plugin, int channels)
-    : factory_(factory), plugin_(plugin), layout_(plugin, channels) {
+lv2_instance::lv2_instance(std::unique_ptr<axo_factory_i> factory,
+                           std::unique_ptr<axo_plugin_i> plugin, int channels)
+    : factory_(std::move(factory)), plugin_(std::move(plugin)), layout_(plugin_.get(), channels) {
     plugin_->set_host(&host_);
     if (plugin_->extension(AXO_METER_KEY, &meter_, sizeof meter_) != 1) meter_ = nullptr;
     latency_ = plugin_->get_latency();

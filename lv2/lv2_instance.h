@@ -33,7 +33,8 @@ public:
     static constexpr int chunk_frames = 512;
 
 private:
-    lv2_instance(axo_factory_i* factory, axo_plugin_i* plugin, int channels);
+    lv2_instance(std::unique_ptr<axo_factory_i> factory, std::unique_ptr<axo_plugin_i> plugin,
+                 int channels);
 
     void apply_controls();
     void run_chunk(int offset, int frames, bool enabled);
