@@ -23,8 +23,6 @@ struct limitZ_signal_state {
 
     // Linear gain that follows the held peaks: falls at once, recovers at the release rate.
     float gain_env;
-    // The lowest value gain_env has fallen to since the meter was last read.
-    float lowest_env;
     // Start of the window in the peak and delay histories: [base, base + 64) holds the
     // driven peaks and driven frames of the last 64 frames, oldest first.
     int32_t base;
@@ -53,6 +51,10 @@ struct limitZ_signal_state {
     float constant_gain;
     uint32_t constant_mode;
     bool constant_known;
+
+    // The lowest value gain_env has fallen to since the meter was last read. Last, so that
+    // the buffers above keep their places in memory.
+    float lowest_env;
 };
 
 // One call of the signal path. Outputs may share memory with inputs only where the plug-in

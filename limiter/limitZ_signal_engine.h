@@ -100,7 +100,6 @@ struct envelope_run {
     float* values;
     float* copy;  // the second copy of values
     float release_coeff;
-    float* lowest;  // the lowest value a fall has reached, for the meter
 };
 
 // The envelope itself is a separate local of the caller, never reached through a pointer,
@@ -109,8 +108,6 @@ struct envelope_run {
     const float t = r.targets[i];
     if (t < env) {
         env = t;
-        // Between falls the envelope only rises, so its falls alone give its lowest value.
-        if (t < *r.lowest) *r.lowest = t;
     } else {
         env = t + (env - t) * r.release_coeff;
     }
@@ -144,8 +141,7 @@ inline bool envelope_rests(const envelope_run& r, int first, int end, float env)
     }
     const float t = 1.0f;
     float next = env;
-    float probe_lowest = next;
-    envelope_step(envelope_run{&t, &next, &next, r.release_coeff, &probe_lowest}, 0, next);
+    envelope_step(envelope_run{&t, &next, &next, r.release_coeff}, 0, next);
     return bits_of(next) == bits_of(env);
 }
 
@@ -207,7 +203,9 @@ void drive_stretch(const limitZ_job& job, const float* in0, const float* in1, fl
     }
 }
 
-// Turns the peaks of a stretch into gain targets in work.
+// Turns the peaks of a stretch into gain targets in work, and lowers state.lowest_env to the
+// lowest of them: the envelope falls to each target below it and otherwise only rises, so
+// the lowest target is the lowest it reaches (when below where it stood).
 //
 // The held peak of frame i is the largest of 1.0 and the peaks of frames i - 63 .. i. In
 // blocks of 64 frames from the stretch start, that is the larger of the running maximum of
@@ -222,6 +220,8 @@ void hold_peaks(limitZ_signal_state& s, int frames) {
     const float* const peaks = s.peak_history + s.base;
     float* const before = s.held;
     const reg one = V::set1(1.0f);
+    reg loudest = one;
+    float loudest_tail = 1.0f;
     for (int start = 0; start < frames; start += window) {
         // before[j] = max(1, peaks of frames start - 63 + j .. start). The maximum carried
         // from vector to vector depends on the previous carry through one max only; the
@@ -240,9 +240,25 @@ void hold_peaks(limitZ_signal_state& s, int frames) {
             const reg own = V::prefix_max(V::load(block + j));
             const reg x = V::max(own, earlier);
             earlier = V::max(earlier, V::broadcast_last(own));
-            V::store(s.work + start + j, V::div(one, V::max(V::load(before + j), x)));
+            const reg held = V::max(V::load(before + j), x);
+            V::store(s.work + start + j, V::div(one, held));
+            if (j + lanes <= n) {
+                loudest = V::max(loudest, held);
+            } else {
+                // Lanes past the stretch hold older peaks, which no frame of it sees.
+                float h[lanes];
+                V::store(h, held);
+                for (int l = 0; l < n - j; ++l)
+                    loudest_tail = h[l] > loudest_tail ? h[l] : loudest_tail;
+            }
         }
     }
+    float h[lanes];
+    V::store(h, V::broadcast_last(V::prefix_max(loudest)));
+    if (h[0] > loudest_tail) loudest_tail = h[0];
+    // The same division as each frame's target, so the same bits.
+    const float lowest = 1.0f / loudest_tail;
+    if (lowest < s.lowest_env) s.lowest_env = lowest;
 }
 
 // Smoothed gains of G vectors of consecutive frames. Lane l of vector k is frame
@@ -472,7 +488,7 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
     // group may reach past the stretch: its extra lanes read older, finite values and are
     // not written out. Where the 64 values a group reads are all the same, its gains are
     // that of a constant window.
-    const envelope_run r{s.work, env, env_copy, job.release_coeff, &s.lowest_env};
+    const envelope_run r{s.work, env, env_copy, job.release_coeff};
     const uint32_t fp_mode = job.fp_mode;
     const output_stage<V> stage(job, out);
     float e = s.gain_env;
@@ -491,7 +507,7 @@ void run_stretch(limitZ_signal_state& s, const limitZ_job& job, const float* in0
             for (int k = 0; k < G; ++k) gain[k] = g;
         } else if (ahead_end - followed == group && !envelope_rests<V>(r, followed, ahead_end, e)) {
             const envelope_run ahead{r.targets + followed, r.values + followed, r.copy + followed,
-                                     r.release_coeff, r.lowest};
+                                     r.release_coeff};
             e = smooth<V, G, aligned, group>(w, gain, ahead, e);
             steady = ahead_end - 1;
         } else {
