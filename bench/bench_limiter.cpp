@@ -1,6 +1,7 @@
 // Time per stereo frame of the limiter, reached as a native host reaches it, in one run:
-// the frame-by-frame model, the plug-in on each of its code paths, and a plain copy of the
-// same buffers as the floor. Blocks of 32, 64, 512 and 4096 frames, on a signal that stays
+// the frame-by-frame model, the plug-in on each of its code paths (alone and with its
+// gain-reduction meter read after every call), and a plain copy of the same buffers as the
+// floor. Blocks of 32, 64, 512 and 4096 frames, on a signal that stays
 // below the threshold and on one limited by 14 dB.
 //
 // Read the "per_frame" column: nanoseconds per stereo frame. Timings depend on the machine
@@ -15,6 +16,7 @@
 
 #include "framework/axo_entry.h"
 #include "framework/axo_factory_i.h"
+#include "framework/axo_meter_i.h"
 #include "framework/axo_plugin_i.h"
 #include "limiter/limitZ_signal_path.h"
 #include "limiter/limiter_model.h"  // tests/limiter
@@ -71,7 +73,10 @@ void over_blocks(benchmark::State& state, int block, F fn) {
     report(state, block);
 }
 
-void run_plugin(benchmark::State& state, const stereo_signal* signal, int block, limitZ_path path) {
+// With read_meter, the gain-reduction meter is read after every call, as an adapter that
+// shows it does.
+void run_plugin(benchmark::State& state, const stereo_signal* signal, int block, limitZ_path path,
+                bool read_meter) {
     if (!limitZ_select_path(path)) {
         state.SkipWithError("this processor lacks the path");
         return;
@@ -80,6 +85,12 @@ void run_plugin(benchmark::State& state, const stereo_signal* signal, int block,
     std::unique_ptr<axo_plugin_i> plugin(factory->create_plugin());
     plugin->set_sample_rate(44100.0f);
     plugin->set_block_size(block);
+    axo_meter_i* meter = nullptr;
+    if (read_meter && plugin->extension(AXO_METER_KEY, &meter, sizeof meter) != 1) {
+        state.SkipWithError("the plug-in offers no meter");
+        return;
+    }
+    float lowest = 1.0f;
     std::vector<float> out_left(signal_frames), out_right(signal_frames);
     int64_t position = 0;
     over_blocks(state, block, [&](int offset) {
@@ -87,8 +98,10 @@ void run_plugin(benchmark::State& state, const stereo_signal* signal, int block,
                          const_cast<float*>(signal->right.data()) + offset};
         float* outs[2] = {out_left.data() + offset, out_right.data() + offset};
         plugin->process(position, ins, 1, outs, 1, nullptr, block);
+        if (meter != nullptr) lowest = meter->take_lowest_gain();
         position += block;
     });
+    benchmark::DoNotOptimize(lowest);
     limitZ_select_path(limitZ_path::automatic);
 }
 
@@ -128,7 +141,9 @@ void register_all() {
             benchmark::RegisterBenchmark((prefix + "model").c_str(), run_model, signal, block);
             for (const auto& p : paths) {
                 benchmark::RegisterBenchmark((prefix + p.name).c_str(), run_plugin, signal, block,
-                                             p.path);
+                                             p.path, false);
+                benchmark::RegisterBenchmark((prefix + p.name + "+meter").c_str(), run_plugin,
+                                             signal, block, p.path, true);
             }
             benchmark::RegisterBenchmark((prefix + "copy").c_str(), run_copy, signal, block);
         }

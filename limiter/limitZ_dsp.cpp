@@ -210,6 +210,24 @@ int limitZ_dsp::process_block(int64_t position, float** inputs, int input_stride
     return 1;
 }
 
+int limitZ_dsp::extension(const char* key, void* data, int size) {
+    if (key != nullptr && std::strcmp(key, AXO_METER_KEY) == 0) {
+        if (data == nullptr || size != static_cast<int>(sizeof(axo_meter_i*))) return 0;
+        axo_meter_i* const meter = this;
+        std::memcpy(data, &meter, sizeof meter);
+        return 1;
+    }
+    return axo_std_plugin::extension(key, data, size);
+}
+
+float limitZ_dsp::take_lowest_gain() {
+    const float lowest = signal.lowest_env;
+    // From here the envelope only rises until its next fall.
+    signal.lowest_env = signal.gain_env;
+    // Right after a reset the envelope starts far above unity: nothing was reduced.
+    return lowest < 1.0f ? lowest : 1.0f;
+}
+
 float limitZ_dsp::release_coefficient(float rate, float release_seconds, uint32_t fp_mode) {
     const uint32_t rate_bits = bits_of(rate);
     const uint32_t release_bits = bits_of(release_seconds);

@@ -1,15 +1,17 @@
 // The Zandor limiter: a look-ahead peak limiter for one stereo pair or one mono channel, with
 // Threshold and Ceiling (linear gains) and Release (seconds) as its three controls. The
-// output is delayed by 64 frames so that the gain has fallen before a peak passes.
+// output is delayed by 64 frames so that the gain has fallen before a peak passes. Its meter
+// tells an adapter how far the gain went down.
 #pragma once
 
 #include <cstdint>
 
+#include "framework/axo_meter_i.h"
 #include "framework/axo_param.h"
 #include "framework/axo_std_plugin.h"
 #include "limitZ_signal.h"
 
-class limitZ_dsp : public axo_std_plugin {
+class limitZ_dsp : public axo_std_plugin, public axo_meter_i {
 public:
     // Frames of look-ahead: the length of the peak hold, the gain smoothing window and the
     // delay line, and so the reported latency.
@@ -24,6 +26,11 @@ public:
     // entry 1 of both tables is pointed at entry 0. Input and output may share memory.
     int process_block(int64_t position, float** inputs, int input_stride, float** outputs,
                       int output_stride, int frames) override;
+    // Offers the meter under AXO_METER_KEY; every other key is the base's.
+    int extension(const char* key, void* data, int size) override;
+    // The lowest value of the gain envelope, which the smoothed gain reaches within the
+    // look-ahead: so the output it applies to leaves up to 64 frames later.
+    float take_lowest_gain() override;
 
 protected:
     void on_sample_rate_changed() override;

@@ -51,6 +51,10 @@ struct limitZ_signal_state {
     float constant_gain;
     uint32_t constant_mode;
     bool constant_known;
+
+    // The lowest value gain_env has fallen to since the meter was last read. Last, so that
+    // the buffers above keep their places in memory.
+    float lowest_env;
 };
 
 // One call of the signal path. Outputs may share memory with inputs only where the plug-in

@@ -241,7 +241,9 @@ void drive_stretch(const limitZ_job& job, const float* in0, const float* in1, fl
     }
 }
 
-// Turns the peaks of a stretch into gain targets in work.
+// Turns the peaks of a stretch into gain targets in work, and lowers state.lowest_env to the
+// lowest of them: the envelope falls to each target below it and otherwise only rises, so
+// the lowest target is the lowest it reaches (when below where it stood).
 //
 // The held peak of frame i is the largest of 1.0 and the peaks of frames i - 63 .. i. In
 // blocks of 64 frames from the stretch start, that is the larger of the running maximum of
@@ -256,6 +258,8 @@ void hold_peaks(limitZ_signal_state& s, int frames) {
     const float* const peaks = s.peak_history + s.base;
     float* const before = s.held;
     const reg one = V::set1(full_scale);
+    reg loudest = one;
+    float loudest_tail = full_scale;
     for (int start = 0; start < frames; start += window) {
         // before[j] = max(1, peaks of frames start - 63 + j .. start). The maximum carried
         // from vector to vector depends on the previous carry through one max only; the
@@ -274,9 +278,25 @@ void hold_peaks(limitZ_signal_state& s, int frames) {
             const reg own = V::prefix_max(V::load(block + j));
             const reg x = V::max(own, earlier);
             earlier = V::max(earlier, V::broadcast_last(own));
-            V::store(s.work + start + j, V::div(one, V::max(V::load(before + j), x)));
+            const reg held = V::max(V::load(before + j), x);
+            V::store(s.work + start + j, V::div(one, held));
+            if (j + lanes <= n) {
+                loudest = V::max(loudest, held);
+            } else {
+                // Lanes past the stretch hold older peaks, which no frame of it sees.
+                float h[lanes];
+                V::store(h, held);
+                for (int l = 0; l < n - j; ++l)
+                    loudest_tail = h[l] > loudest_tail ? h[l] : loudest_tail;
+            }
         }
     }
+    float h[lanes];
+    V::store(h, V::broadcast_last(V::prefix_max(loudest)));
+    if (h[0] > loudest_tail) loudest_tail = h[0];
+    // The same division as each frame's target, so the same bits.
+    const float lowest = 1.0f / loudest_tail;
+    if (lowest < s.lowest_env) s.lowest_env = lowest;
 }
 
 // Smoothed gains of G vectors of consecutive frames. Lane l of vector k is frame

@@ -39,6 +39,7 @@ void limitZ_run_scalar(limitZ_signal_state& state, const limitZ_job& job) {
 
 void limitZ_reset_signal(limitZ_signal_state& s) {
     s.gain_env = engine::envelope_at_reset;
+    s.lowest_env = 1.0f;
     s.base = 0;
     s.env_base = 0;
     // The whole history, not only the window: vectors reading past the last frame of a

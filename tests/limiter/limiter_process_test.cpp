@@ -5,8 +5,10 @@
 #include <functional>
 
 #include "framework/axo_codes.h"
+#include "framework/axo_meter_i.h"
 #include "limiter/limitZ_dsp.h"
 #include "limiter_harness.h"
+#include "limiter_paths.h"
 #include "support/record_queue.h"
 
 namespace {
@@ -322,3 +324,42 @@ TEST(LimiterProcess, MissingBuffersSkipTheBlockAndKeepTheState) {
 }
 
 }  // namespace
+
+// The meter answers the lowest gain envelope since it was last read (the envelope the
+// smoothed gain follows), exactly as the model's envelope went, through loud noise, a
+// recovery and a second burst read in blocks of every size, on every code path.
+TEST(LimiterProcess, MeterAnswersTheLowestEnvelopeSinceTheLastReading) {
+    on_every_path([] {
+        limiter_host host;
+        axo_meter_i* meter = nullptr;
+        ASSERT_EQ(host.plugin->extension(AXO_METER_KEY, &meter, sizeof meter), 1);
+        ASSERT_NE(meter, nullptr);
+        EXPECT_EQ(host.plugin->extension(AXO_METER_KEY, &meter, 3), 0);
+        host.plugin->set_param_value(PARAM_RELEASE, 0.01f);
+
+        auto left = noise(9000, 3.0f, 7);
+        auto right = noise(9000, 1.5f, 8);
+        for (size_t t = 3000; t < 6000; ++t) left[t] = right[t] = 0.25f * left[t];
+        limiter_model model;
+        std::vector<float> out0(9000), out1(9000);
+        float since_reading = 1.0f;
+        size_t done = 0;
+        for (int block : {1, 700, 64, 3000, 999, 4097, 139}) {
+            const size_t n = std::min<size_t>(static_cast<size_t>(block), left.size() - done);
+            for (size_t t = done; t < done + n; ++t) {
+                model.process(&left[t], &right[t], &out0[t], &out1[t], 1, 2, 1.0f, 1.0f, 0.01f,
+                              44100.0f);
+                since_reading = std::min(since_reading, model.gain_env);
+            }
+            std::vector<float> o0(n), o1(n);
+            float* ins[2] = {&left[done], &right[done]};
+            float* outs[2] = {o0.data(), o1.data()};
+            host.plugin->process(static_cast<int64_t>(done), ins, 1, outs, 1, nullptr,
+                                 static_cast<int>(n));
+            done += n;
+            EXPECT_EQ(bits(meter->take_lowest_gain()), bits(since_reading))
+                << "after frame " << done;
+            since_reading = std::min(1.0f, model.gain_env);
+        }
+    });
+}

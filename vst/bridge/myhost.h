@@ -4,7 +4,7 @@
 // its next editor idle call on its user-interface thread.
 #pragma once
 
-#include "vst/bridge/dummy_host.h"
+#include "glue/dummy_host.h"
 
 class AEffEditor;
 

@@ -5,10 +5,10 @@
 #include "framework/axo_entry.h"
 #include "framework/axo_factory_i.h"
 #include "framework/axo_plugin_i.h"
+#include "glue/exposed_params.h"
+#include "glue/rounding_guard.h"
 #include "vst/base/vst_abi.h"
-#include "vst/bridge/exposed_params.h"
 #include "vst/bridge/myhost.h"
-#include "vst/bridge/rounding_guard.h"
 #include "vst/bridge/vstdsp.h"
 
 namespace {

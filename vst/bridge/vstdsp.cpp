@@ -7,11 +7,11 @@
 #include "framework/axo_editor_i.h"
 #include "framework/axo_factory_i.h"
 #include "framework/axo_plugin_i.h"
+#include "glue/exposed_params.h"
+#include "glue/rounding_guard.h"
 #include "vst/bridge/AXOIEditor.h"
-#include "vst/bridge/exposed_params.h"
 #include "vst/bridge/message_box.h"
 #include "vst/bridge/myhost.h"
-#include "vst/bridge/rounding_guard.h"
 
 namespace {
 

@@ -3,8 +3,8 @@
 #include <new>
 
 #include "framework/axo_plugin_i.h"
+#include "glue/rounding_guard.h"
 #include "vst/bridge/auxbuf_t.h"
-#include "vst/bridge/rounding_guard.h"
 #include "vst/bridge/vstdsp.h"
 
 VstInt32 vstdsp::getChunk(void** data, bool) {

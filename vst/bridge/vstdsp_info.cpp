@@ -5,7 +5,7 @@
 #include "framework/axo_codes.h"
 #include "framework/axo_factory_i.h"
 #include "framework/axo_plugin_i.h"
-#include "vst/bridge/bounded_text.h"
+#include "glue/bounded_text.h"
 #include "vst/bridge/vstdsp.h"
 
 namespace {

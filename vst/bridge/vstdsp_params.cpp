@@ -1,91 +1,16 @@
 // The parameter bridge: a host's flat list of normalised values with names, unit labels and
 // display texts, over the plug-in's typed parameters.
-#include <cmath>
-#include <cstdio>
 #include <cstring>
 
 #include "framework/axo_codes.h"
 #include "framework/axo_curve.h"
 #include "framework/axo_plugin_i.h"
-#include "vst/bridge/bounded_text.h"
-#include "vst/bridge/rounding_guard.h"
+#include "glue/bounded_text.h"
+#include "glue/param_kind.h"
+#include "glue/rounding_guard.h"
 #include "vst/bridge/vstdsp.h"
 
 namespace {
-
-// Size of the host's buffer for a parameter name, option text or display text.
-constexpr size_t param_text_bytes = 32;
-
-// Gains below this (2^-15) show as minus infinity decibels.
-constexpr float quietest_shown_gain = 0.000030517578125f;
-// Pan positions closer to the centre than this show as centre.
-constexpr float pan_centre_width = 0.001f;
-// Times up to this many seconds show with one decimal of milliseconds.
-constexpr float short_time_seconds = 0.005f;
-
-bool has_real_value(int kind) {
-    return (kind & AXO_KIND_REAL_BIT) != 0;
-}
-bool has_int_value(int kind) {
-    return (kind & AXO_KIND_INT_BIT) != 0;
-}
-
-// Unit label of each kind; null for kinds a host does not see.
-const char* unit_label(int kind) {
-    switch (kind) {
-        case AXO_KIND_NUMBER: return "Data";
-        case AXO_KIND_GAIN: return "Vol";
-        case AXO_KIND_PAN: return "Pan";
-        case AXO_KIND_FREQUENCY: return "Freq";
-        case AXO_KIND_PERCENT: return "Percent";
-        case AXO_KIND_Q: return "Q";
-        case AXO_KIND_TIME: return "Time";
-        case AXO_KIND_DECIBEL: return "Amp";
-        case AXO_KIND_DATA: return "Data";
-        case AXO_KIND_INTEGER: return "Num";
-        case AXO_KIND_SWITCH: return "State";
-        case AXO_KIND_SELECT: return "Select";
-        default: return nullptr;
-    }
-}
-
-// Display text of a value of every kind but selection, which shows its option's text.
-void format_value(int kind, float v, int i, char* text) {
-    const double value = v;
-    char* const t = text;
-    const size_t n = param_text_bytes;
-    switch (kind) {
-        case AXO_KIND_NUMBER:
-        case AXO_KIND_DATA:
-        case AXO_KIND_Q: std::snprintf(t, n, "%.2lf", value); break;
-        case AXO_KIND_GAIN:
-            if (v < quietest_shown_gain) {
-                std::snprintf(t, n, "-INF");
-            } else {
-                const float decades = static_cast<float>(std::log10(value));
-                std::snprintf(t, n, "%.1lfdB", 20.0 * static_cast<double>(decades));
-            }
-            break;
-        case AXO_KIND_PAN:
-            if (v < -pan_centre_width) {
-                std::snprintf(t, n, "%.0f%% L", -100.0 * value);
-            } else if (v > pan_centre_width) {
-                std::snprintf(t, n, "%.0f%% R", 100.0 * value);
-            } else {
-                std::snprintf(t, n, "C");
-            }
-            break;
-        case AXO_KIND_FREQUENCY: std::snprintf(t, n, "%.0lfHz", value); break;
-        case AXO_KIND_PERCENT: std::snprintf(t, n, "%.1lf%%", 100.0 * value); break;
-        case AXO_KIND_TIME:
-            std::snprintf(t, n, v > short_time_seconds ? "%.0lfms" : "%.1lfms", 1000.0 * value);
-            break;
-        case AXO_KIND_DECIBEL: std::snprintf(t, n, "%.1lfdB", value); break;
-        case AXO_KIND_INTEGER: std::snprintf(t, n, "%d", i); break;
-        case AXO_KIND_SWITCH: std::snprintf(t, n, "%s", i != 0 ? "On" : "Off"); break;
-        default: break;
-    }
-}
 
 // Option chosen by a normalised value among n options: equal shares of 0..1, with 1.0
 // itself choosing the last. Values outside 0..1, NaN included, choose the nearest end.
@@ -162,8 +87,8 @@ float vstdsp::getParameter(VstInt32 index) {
 void vstdsp::getParameterLabel(VstInt32 index, char* label) {
     const int p = plugin_param(index);
     if (p < 0 || label == nullptr) return;
-    const char* unit = unit_label(plugin_->get_param_kind(p));
-    if (unit != nullptr) std::strcpy(label, unit);
+    const param_kind* row = find_param_kind(plugin_->get_param_kind(p));
+    if (row != nullptr) std::strcpy(label, row->label);
 }
 
 void vstdsp::getParameterDisplay(VstInt32 index, char* text) {
@@ -180,7 +105,8 @@ void vstdsp::getParameterDisplay(VstInt32 index, char* text) {
         if (option != nullptr) copy_bounded_text(text, option, param_text_bytes);
         return;
     }
-    format_value(kind, v, i, text);
+    const param_kind* row = find_param_kind(kind);
+    if (row != nullptr) row->format(v, i, text, param_text_bytes);
 }
 
 void vstdsp::getParameterName(VstInt32 index, char* text) {

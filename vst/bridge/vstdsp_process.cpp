@@ -7,8 +7,8 @@
 #include "framework/axo_codes.h"
 #include "framework/axo_plugin_i.h"
 #include "framework/axo_records.h"
+#include "glue/rounding_guard.h"
 #include "vst/bridge/midi_record.h"
-#include "vst/bridge/rounding_guard.h"
 #include "vst/bridge/vstdsp.h"
 
 namespace {

@@ -1,7 +1,7 @@
 #include "bridge_test_plugin.h"
 
+#include "glue/exposed_params.h"
 #include "support/test_host.h"
-#include "vst/bridge/exposed_params.h"
 #include "vst/bridge/myhost.h"
 
 bridge_fixture::bridge_fixture(const bridge_options& o) {

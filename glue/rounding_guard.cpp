@@ -1,4 +1,4 @@
-#include "vst/bridge/rounding_guard.h"
+#include "glue/rounding_guard.h"
 
 #if defined(__i386__) || defined(__x86_64__)
 

@@ -1,4 +1,4 @@
-#include "vst/bridge/rounding_guard.h"
+#include "glue/rounding_guard.h"
 
 #include <gtest/gtest.h>
 

@@ -1,4 +1,4 @@
-#include "vst/bridge/dummy_host.h"
+#include "glue/dummy_host.h"
 
 int dummy_host::attach(axo_plugin_i*) {
     return 1;

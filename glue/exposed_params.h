@@ -1,6 +1,6 @@
-// Which plug-in parameters a VST host sees. A parameter is exposed when its kind is one a
+// Which plug-in parameters a host sees. A parameter is exposed when its kind is one a
 // host can present and the plug-in does not hide it; exposed parameters keep the plug-in's
-// order, so VST index k is the k-th exposed plug-in parameter.
+// order, so a host's parameter k (VST index, LV2 control port) is the k-th exposed one.
 #pragma once
 
 class axo_plugin_i;
