@@ -5,13 +5,7 @@
 // measure and are left out.
 #pragma once
 
-#include <algorithm>
-#include <cmath>
 #include <cstdint>
-
-#if defined(__SSE2__)
-#include <emmintrin.h>
-#endif
 
 class gain_reduction_meter {
 public:
@@ -20,63 +14,19 @@ public:
     void add(const float* input_frame, const float* output_frame, int channels) {
         add_frames(input_frame, output_frame, 1, channels);
     }
-    // Frames side by side, interleaved. Called for every frame of a render, so written here,
-    // where the render loop sees it whole.
-    void add_frames(const float* input, const float* output, int64_t frames, int channels) {
-        // The sums stay in registers for the whole run.
-        double largest_ratio = largest_ratio_;
-        double product = product_;
-        int64_t measured = measured_;
-        int64_t silenced = silenced_;
-        for (int64_t f = 0; f < frames; ++f) {
-            const float* input_frame = input + f * channels;
-            float in = std::fabs(input_frame[0]);
-            int loudest = 0;
-            for (int c = 1; c < channels; ++c) {
-                if (std::fabs(input_frame[c]) > in) {
-                    in = std::fabs(input_frame[c]);
-                    loudest = c;
-                }
-            }
-            if (!(static_cast<double>(in) >= measurable_input)) continue;
-            const double out = std::fabs(static_cast<double>(output[f * channels + loudest]));
-            const double expected = in * reference_gain_;
-            ++measured;
-            if (!(out > 0.0)) {
-                ++silenced;
-                continue;
-            }
-            // Rounding makes an untouched frame come out a hair above or below; that is no
-            // reduction. (Taken without a branch: which way the rounding goes is a coin toss
-            // that the processor could not predict.)
-            const double ratio = at_least_one(expected / out);
-            largest_ratio = std::max(largest_ratio, ratio);
-            product *= ratio;
-            // One ratio of a finite frame stays below 2^400, so the product never overflows.
-            if (product > 0x1p512) product = renormalise(product);
-        }
-        largest_ratio_ = largest_ratio;
-        product_ = product;
-        measured_ = measured;
-        silenced_ = silenced;
-    }
+    // Frames side by side, interleaved.
+    void add_frames(const float* input, const float* output, int64_t frames, int channels);
 
     // The largest and the average reduction of the frames measured so far, in dB.
     double largest_db() const;
     double average_db() const;
 
 private:
-    static constexpr double measurable_input = 1e-4;  // -80 dBFS
-
-    static double at_least_one(double ratio) {
-#if defined(__SSE2__)
-        return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(ratio), _mm_set_sd(1.0)));
-#else
-        return ratio > 1.0 ? ratio : 1.0;
-#endif
-    }
     // Moves the product's binary exponent into product_exponent_.
     double renormalise(double product);
+    // Stereo frames four at a time; answers how many it took (a multiple of four, 0 where
+    // there are no vector instructions). add_frames measures the rest.
+    int64_t add_stereo(const float* input, const float* output, int64_t frames);
 
     double reference_gain_;
     double largest_ratio_ = 1.0;  // the largest of expected / actual so far

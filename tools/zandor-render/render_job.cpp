@@ -7,6 +7,7 @@
 
 #include "gain_reduction_meter.h"
 #include "progress_bar.h"
+#include "stereo_lanes.h"
 
 namespace {
 
@@ -112,13 +113,22 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     // One block through the effect: `frames` frames of input_block (zeros once the file has
     // ended) in, then as much of the output as belongs in the file written out.
     auto run_block = [&](int64_t frames) {
-        for (int c = 0; c < plugin.inputs(); ++c) {
+        int c = 0;
+        if (channels == 2 && plugin.inputs() >= 2) {
+            split_stereo(input_block.data(), frames, plugin.input(0), plugin.input(1));
+            c = 2;
+        }
+        for (; c < plugin.inputs(); ++c) {
             float* destination = plugin.input(c);
+            // A mono file feeds both inputs of a stereo effect; inputs the file has no channel
+            // for get silence.
             const int source = channels == 1 && c < 2 ? 0 : c;
+            if (source >= channels) {
+                std::fill(destination, destination + frames, 0.0f);
+                continue;
+            }
             for (int64_t f = 0; f < frames; ++f)
-                destination[f] = source < channels
-                                     ? input_block[static_cast<size_t>(f * channels + source)]
-                                     : 0.0f;
+                destination[f] = input_block[static_cast<size_t>(f * channels + source)];
         }
         plugin.process(static_cast<int>(frames));
         if (first_block) {
@@ -126,10 +136,11 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
             skip = setup.keep_latency ? 0 : latency;
             first_block = false;
         }
-        for (int c = 0; c < channels; ++c) {
-            const float* source = plugin.output(c);
-            for (int64_t f = 0; f < frames; ++f)
-                output_block[static_cast<size_t>(f * channels + c)] = source[f];
+        if (channels == 2) {
+            join_stereo(plugin.output(0), plugin.output(1), frames, output_block.data());
+        } else {
+            const float* source = plugin.output(0);
+            std::copy(source, source + frames, output_block.begin());
         }
         for (int64_t f = 0; f < frames;) {
             const float* input_frames = nullptr;
