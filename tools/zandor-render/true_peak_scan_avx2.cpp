@@ -23,7 +23,7 @@ __m256 crest8(__m256 left, __m256 centre, __m256 right) {
 
 }  // namespace
 
-// Four samples in flight, each with its eight phases in one vector: four independent sums.
+// Several samples in flight, each with its eight phases in one vector: independent sums.
 float true_peak_scan_avx2(const float* x, int64_t frames, const float* coefficients, float peak) {
     static_assert(true_peak_phases == 8, "one vector of eight phases");
     const __m256 magnitude = _mm256_castsi256_ps(_mm256_set1_epi32(0x7fffffff));
@@ -59,6 +59,31 @@ float true_peak_scan_avx2(const float* x, int64_t frames, const float* coefficie
     };
 
     int64_t i = 0;
+    // Each sum is a chain of sixteen dependent additions: eight of them side by side keep
+    // both adders busy where four would leave them waiting on the chains.
+    for (; i + 8 <= frames; i += 8) {
+        __m256 a = _mm256_setzero_ps(), b = a, c = a, d = a, e = a, f = a, g = a, h8 = a;
+        for (int k = 0; k < true_peak_taps; ++k) {
+            const __m256 h = _mm256_loadu_ps(coefficients + k * 8);
+            const float* at = x + i - k;
+            a = _mm256_add_ps(a, _mm256_mul_ps(h, _mm256_broadcast_ss(at)));
+            b = _mm256_add_ps(b, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 1)));
+            c = _mm256_add_ps(c, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 2)));
+            d = _mm256_add_ps(d, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 3)));
+            e = _mm256_add_ps(e, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 4)));
+            f = _mm256_add_ps(f, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 5)));
+            g = _mm256_add_ps(g, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 6)));
+            h8 = _mm256_add_ps(h8, _mm256_mul_ps(h, _mm256_broadcast_ss(at + 7)));
+        }
+        visit(a, x + i);
+        visit(b, x + i + 1);
+        visit(c, x + i + 2);
+        visit(d, x + i + 3);
+        visit(e, x + i + 4);
+        visit(f, x + i + 5);
+        visit(g, x + i + 6);
+        visit(h8, x + i + 7);
+    }
     for (; i + 4 <= frames; i += 4) {
         __m256 a = _mm256_setzero_ps(), b = _mm256_setzero_ps();
         __m256 c = _mm256_setzero_ps(), d = _mm256_setzero_ps();
