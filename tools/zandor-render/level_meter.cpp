@@ -13,7 +13,7 @@ double to_db(double linear) {
 }
 
 // Enough for the worker to fall a second behind at 48 kHz before the caller waits.
-constexpr int64_t ring_frames = 1 << 18;
+constexpr int64_t ring_frames = 1 << 17;
 // The worker is woken once this much has gathered, not for every small block: waking a
 // thread costs more than measuring a few hundred frames.
 constexpr int64_t batch_frames = 1 << 15;
