@@ -169,9 +169,11 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
         std::unique_ptr<vst_plugin> p = fx.fresh();
         set_parameter_db(*p, "--loudness", "Threshold", threshold_db);
         set_parameter_db(*p, "--loudness", "Ceiling", ranges->ceiling_highest_db);
-        level_meter meter(shape.channels, shape.rate_hz);
+        level_meter meter(shape.channels, shape.rate_hz, true, 2);
         metering_sink sink(meter);
+        setup.input_meter = &meter;
         render_into(*p, sink);
+        setup.input_meter = nullptr;
         const level_figures l = meter.figures();
         return measured[threshold_db] = pass_levels{l.loudness_lufs, l.true_peak_dbtp};
     };
@@ -202,13 +204,16 @@ render_report render_file(const render_options& o, const std::vector<parameter_r
         // bound here: clamping samples to it would clip, and clipping raises the true peak;
         // the written file is measured against it instead.
 
-        level_meter written(shape.channels, shape.rate_hz);
+        // The output on stream 0, the input (on the first pass) on stream 1.
+        level_meter written(shape.channels, shape.rate_hz, true, 2);
         {
             std::unique_ptr<vst_plugin> plugin = fx.fresh();
             audio_writer writer(target.fd(), target.name(), encoding, shape.channels, shape.rate_hz,
                                 &written);
             setup.reference_gain_db = reference_gain_db(fx);
+            setup.input_meter = &written;
             report.figures = render_into(*plugin, writer);
+            setup.input_meter = nullptr;
             writer.close();
         }
         report.figures.output = is_lossy_format(format)

@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <utility>
 #include <vector>
 
 class k_weighting {
@@ -13,6 +14,11 @@ public:
     // Filters `frames` interleaved frames and returns the sum, over frames and channels, of
     // the squared filtered samples (every channel counts alike).
     double add_energy(const float* interleaved, int64_t frames);
+    // a.add_energy(x, frames) and b.add_energy(y, frames), the same figures bit for bit; where
+    // both are stereo at one rate, in one loop, so that each filter's chain of dependent
+    // steps overlaps the other's.
+    static std::pair<double, double> add_energy_pair(k_weighting& a, const float* x, k_weighting& b,
+                                                     const float* y, int64_t frames);
     int channels() const { return channels_; }
 
 private:
@@ -26,8 +32,11 @@ private:
 
     double run_one(channel_state& c, double x) const;
     double add_energy_stereo(const float* interleaved, int64_t frames);
+    // Clears what the filter must not carry on with; see add_energy.
+    void settle();
 
     int channels_;
+    int rate_hz_;
     section shelf_{};
     section high_pass_{};
     std::vector<channel_state> state_;

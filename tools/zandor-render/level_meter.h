@@ -24,33 +24,42 @@ struct level_figures {
 
 class level_meter {
 public:
-    level_meter(int channels, int rate_hz);
-    // Without the true peak, for passes that need the loudness alone: several times faster.
-    level_meter(int channels, int rate_hz, bool with_true_peak);
+    // `streams` (1 or 2) streams of the same shape, measured apart but by one worker: a
+    // render's output and input, say, so that they take one core between them and their
+    // K-weighting filters run side by side. Without the true peak, for passes that need the
+    // loudness alone: several times faster.
+    level_meter(int channels, int rate_hz, bool with_true_peak = true, int streams = 1);
     ~level_meter();
     level_meter(const level_meter&) = delete;
     level_meter& operator=(const level_meter&) = delete;
 
-    // Hands `frames` interleaved frames to the worker; the caller may reuse its buffer at once.
-    void add(const float* interleaved, int64_t frames);
-    // The figures of everything added so far, once the worker has measured it all.
-    level_figures figures() const;
+    // Hands `frames` interleaved frames of a stream to the worker; the caller may reuse its
+    // buffer at once.
+    void add(const float* interleaved, int64_t frames, int stream = 0);
+    // The figures of everything added to a stream so far, once the worker has measured it all.
+    level_figures figures(int stream = 0) const;
 
 private:
-    void measure(const float* interleaved, int64_t frames);
+    struct stream_state {
+        stream_state(int channels, int rate_hz, bool with_true_peak);
+        loudness_meter loudness;
+        std::unique_ptr<true_peak_meter> true_peak;  // null when not measured
+        float sample_peak = 0.0f;
+        // The ring between the caller and the worker, counted in frames since the start;
+        // the worker owns [measured, added), the caller the rest.
+        std::vector<float> ring;
+        int64_t added = 0;
+        int64_t measured = 0;
+    };
+
+    void measure(stream_state& s, int64_t start, int64_t frames);
+    void measure_pair(int64_t start_a, int64_t start_b, int64_t frames);
     void run_worker();
+    bool has_pending(int64_t at_least) const;
 
     int channels_;
-    loudness_meter loudness_;
-    std::unique_ptr<true_peak_meter> true_peak_;  // null when not measured
-    float sample_peak_ = 0.0f;
-
-    // The ring between the caller and the worker, counted in frames since the start; the
-    // worker owns [measured_, added_), the caller the rest.
-    std::vector<float> ring_;
     int64_t ring_frames_;
-    int64_t added_ = 0;
-    int64_t measured_ = 0;
+    std::vector<std::unique_ptr<stream_state>> streams_;
     bool stopping_ = false;
     mutable bool draining_ = false;  // figures() waits for the last frames added
     mutable std::mutex mutex_;

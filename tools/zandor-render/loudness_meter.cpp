@@ -28,6 +28,26 @@ void loudness_meter::add(const float* interleaved, int64_t frames) {
     }
 }
 
+void loudness_meter::add_pair(loudness_meter& a, const float* x, loudness_meter& b, const float* y,
+                              int64_t frames) {
+    const int channels = a.weighting_.channels();
+    while (frames > 0) {
+        const int64_t n = std::min(
+            {frames, a.step_frames_ - a.frames_in_step_, b.step_frames_ - b.frames_in_step_});
+        const std::pair<double, double> energy =
+            k_weighting::add_energy_pair(a.weighting_, x, b.weighting_, y, n);
+        a.energy_in_step_ += energy.first;
+        b.energy_in_step_ += energy.second;
+        a.frames_in_step_ += n;
+        b.frames_in_step_ += n;
+        x += n * channels;
+        y += n * b.weighting_.channels();
+        frames -= n;
+        if (a.frames_in_step_ == a.step_frames_) a.finish_step();
+        if (b.frames_in_step_ == b.step_frames_) b.finish_step();
+    }
+}
+
 void loudness_meter::finish_step() {
     recent_steps_[static_cast<size_t>(steps_done_ % short_term_steps)] = energy_in_step_;
     ++steps_done_;

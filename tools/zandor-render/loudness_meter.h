@@ -18,6 +18,9 @@ public:
 
     // Measures `frames` more interleaved frames.
     void add(const float* interleaved, int64_t frames);
+    // a.add(x, frames) and b.add(y, frames), with the two K-weighting filters run side by side.
+    static void add_pair(loudness_meter& a, const float* x, loudness_meter& b, const float* y,
+                         int64_t frames);
 
     // Each answers -inf while there is nothing loud enough to measure.
     double momentary_lufs() const;

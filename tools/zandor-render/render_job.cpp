@@ -91,8 +91,12 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     const int channels = shape.channels;
     const int block = setup.block_frames;
 
-    std::optional<level_meter> input_meter;
-    if (setup.measure_input) input_meter.emplace(channels, shape.rate_hz);
+    std::optional<level_meter> own_meter;
+    level_meter* input_meter = nullptr;
+    const int input_stream = setup.input_meter != nullptr ? 1 : 0;
+    if (setup.measure_input)
+        input_meter = setup.input_meter != nullptr ? setup.input_meter
+                                                   : &own_meter.emplace(channels, shape.rate_hz);
     gain_reduction_meter reduction(setup.reference_gain_db);
     input_history history(channels);
     progress_bar progress(setup.show_progress ? shape.frames : 0, shape.rate_hz);
@@ -169,7 +173,7 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     for (;;) {
         const int64_t frames = in.read(input_block.data(), block);
         if (frames <= 0) break;
-        if (input_meter) input_meter->add(input_block.data(), frames);
+        if (input_meter) input_meter->add(input_block.data(), frames, input_stream);
         history.push(input_block.data(), frames);
         figures.input_frames += frames;
         run_block(frames);
@@ -187,7 +191,7 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     }
     progress.finish();
 
-    if (input_meter) figures.input = input_meter->figures();
+    if (input_meter) figures.input = input_meter->figures(input_stream);
     figures.largest_reduction_db = reduction.largest_db();
     figures.average_reduction_db = reduction.average_db();
     figures.output_frames = written;

@@ -17,7 +17,10 @@ struct render_setup {
     bool keep_latency = false;
     double reference_gain_db = 0.0;  // the effect's gain where it does not limit
     bool measure_input = true;       // false: figures.input stays empty
-    bool show_progress = true;       // a bar on standard error when it is a terminal
+    // Where the input is measured: stream 1 of this meter (whose stream 0 measures the
+    // output, so that one worker measures both); null: a meter of the render's own.
+    level_meter* input_meter = nullptr;
+    bool show_progress = true;  // a bar on standard error when it is a terminal
 };
 
 struct render_figures {
