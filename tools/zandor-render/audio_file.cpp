@@ -350,10 +350,16 @@ void audio_writer::write(const float* interleaved, int64_t frames) {
             words_.resize(samples);
             decoded_.resize(samples);
         }
-        quantiser_->quantise(interleaved, words_.data(), decoded_.data(),
-                             static_cast<int64_t>(samples));
+        // The decoded samples go straight into the meter's ring where it has the room.
+        float* reserved = written_ != nullptr ? written_->reserve(frames) : nullptr;
+        float* decoded = reserved != nullptr ? reserved : decoded_.data();
+        quantiser_->quantise(interleaved, words_.data(), decoded, static_cast<int64_t>(samples));
         done = sf_writef_int(sndfile_, words_.data(), frames);
-        if (written_ != nullptr) written_->add(decoded_.data(), frames);
+        if (reserved != nullptr) {
+            written_->commit(frames);
+        } else if (written_ != nullptr) {
+            written_->add(decoded, frames);
+        }
     } else {
         done = sf_writef_float(sndfile_, interleaved, frames);
         if (written_ != nullptr) written_->add(interleaved, frames);

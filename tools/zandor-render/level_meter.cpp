@@ -55,17 +55,32 @@ void level_meter::add(const float* interleaved, int64_t frames, int stream) {
         const int64_t n = std::min({frames, free_frames, ring_frames_ - start});
         std::copy(interleaved, interleaved + n * channels_,
                   &s.ring[static_cast<size_t>(start * channels_)]);
-        bool wake = false;
-        {
-            std::lock_guard<std::mutex> lock(mutex_);
-            const int64_t before = s.added - s.measured;
-            s.added += n;
-            wake = before < batch_frames && s.added - s.measured >= batch_frames;
-        }
-        if (wake) changed_.notify_all();
+        commit(n, stream);
         interleaved += n * channels_;
         frames -= n;
     }
+}
+
+float* level_meter::reserve(int64_t frames, int stream) {
+    stream_state& s = *streams_[static_cast<size_t>(stream)];
+    std::unique_lock<std::mutex> lock(mutex_);
+    const int64_t start = s.added % ring_frames_;
+    if (frames > ring_frames_ - start) return nullptr;
+    // The worker is awake whenever this waits: the ring then holds more than a batch.
+    changed_.wait(lock, [&] { return ring_frames_ - (s.added - s.measured) >= frames; });
+    return &s.ring[static_cast<size_t>(start * channels_)];
+}
+
+void level_meter::commit(int64_t frames, int stream) {
+    stream_state& s = *streams_[static_cast<size_t>(stream)];
+    bool wake = false;
+    {
+        std::lock_guard<std::mutex> lock(mutex_);
+        const int64_t before = s.added - s.measured;
+        s.added += frames;
+        wake = before < batch_frames && s.added - s.measured >= batch_frames;
+    }
+    if (wake) changed_.notify_all();
 }
 
 bool level_meter::has_pending(int64_t at_least) const {

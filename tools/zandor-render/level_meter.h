@@ -36,6 +36,12 @@ public:
     // Hands `frames` interleaved frames of a stream to the worker; the caller may reuse its
     // buffer at once.
     void add(const float* interleaved, int64_t frames, int stream = 0);
+    // Room for `frames` frames of a stream in the ring, for the caller to fill in place and
+    // hand over with commit() instead of add(); null where the room is not in one piece
+    // (add() then). Waits while the ring is too full.
+    float* reserve(int64_t frames, int stream = 0);
+    // Hands over the first `frames` frames of the room reserve() gave.
+    void commit(int64_t frames, int stream = 0);
     // The figures of everything added to a stream so far, once the worker has measured it all.
     level_figures figures(int stream = 0) const;
 

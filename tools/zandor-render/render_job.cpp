@@ -114,12 +114,12 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     int64_t written = 0;
     bool input_done = false;
 
-    // One block through the effect: `frames` frames of input_block (zeros once the file has
+    // One block through the effect: `frames` frames of `input` (zeros once the file has
     // ended) in, then as much of the output as belongs in the file written out.
-    auto run_block = [&](int64_t frames) {
+    auto run_block = [&](const float* input, int64_t frames) {
         int c = 0;
         if (channels == 2 && plugin.inputs() >= 2) {
-            split_stereo(input_block.data(), frames, plugin.input(0), plugin.input(1));
+            split_stereo(input, frames, plugin.input(0), plugin.input(1));
             c = 2;
         }
         for (; c < plugin.inputs(); ++c) {
@@ -131,8 +131,7 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
                 std::fill(destination, destination + frames, 0.0f);
                 continue;
             }
-            for (int64_t f = 0; f < frames; ++f)
-                destination[f] = input_block[static_cast<size_t>(f * channels + source)];
+            for (int64_t f = 0; f < frames; ++f) destination[f] = input[f * channels + source];
         }
         plugin.process(static_cast<int>(frames));
         if (first_block) {
@@ -171,12 +170,20 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     };
 
     for (;;) {
-        const int64_t frames = in.read(input_block.data(), block);
+        // Read straight into the meter's ring where it has the room in one piece, so that
+        // the frames are not copied there afterwards.
+        float* reserved = input_meter ? input_meter->reserve(block, input_stream) : nullptr;
+        const float* input = reserved != nullptr ? reserved : input_block.data();
+        const int64_t frames = in.read(reserved != nullptr ? reserved : input_block.data(), block);
         if (frames <= 0) break;
-        if (input_meter) input_meter->add(input_block.data(), frames, input_stream);
-        history.push(input_block.data(), frames);
+        if (reserved != nullptr) {
+            input_meter->commit(frames, input_stream);
+        } else if (input_meter) {
+            input_meter->add(input, frames, input_stream);
+        }
+        history.push(input, frames);
         figures.input_frames += frames;
-        run_block(frames);
+        run_block(input, frames);
         progress.update(figures.input_frames);
     }
     input_done = true;
@@ -187,7 +194,7 @@ render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& o
     const int64_t wanted = figures.input_frames + (setup.keep_latency ? latency : 0);
     while (written < wanted) {
         const int64_t frames = std::min<int64_t>(block, skip + (wanted - written));
-        run_block(frames);
+        run_block(input_block.data(), frames);
     }
     progress.finish();
 
