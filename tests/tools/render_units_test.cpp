@@ -6,6 +6,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <random>
 #include <string>
 #include <vector>
 
@@ -348,6 +349,104 @@ TEST(RenderQuantiser, RoundsToNearestAndKeepsEverySampleWithinTheBound) {
         differs = differs || d[i] != std::nearbyint(loud[i] * 32768.0) / 32768;
     }
     EXPECT_TRUE(differs);
+}
+
+// The vector paths (several samples or frames per register) against the same code taking one
+// at a time, over values that test their edges: NaN, infinities, silence, ties.
+std::vector<float> awkward_samples(size_t count, unsigned seed) {
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> uniform(-1.2f, 1.2f);
+    std::vector<float> x(count);
+    for (size_t i = 0; i < count; ++i) {
+        switch (random() % 8) {
+            case 0: x[i] = NAN; break;
+            case 1: x[i] = (random() % 2 ? 1 : -1) * INFINITY; break;
+            case 2: x[i] = 0.0f; break;
+            case 3: x[i] = uniform(random) * 1e-5f; break;  // below the gain meter's floor
+            case 4: x[i] = (static_cast<float>(random() % 2001) - 1000.5f) / 32768; break;  // tie
+            case 5: x[i] = i > 0 ? -x[i - 1] : 0.5f; break;  // a channel as loud as the other
+            default: x[i] = uniform(random);
+        }
+    }
+    return x;
+}
+
+TEST(RenderQuantiser, ManyAtOnceGiveTheSameBitsAsOneAtATimeAtEveryDepth) {
+    const std::vector<float> in = awkward_samples(4099, 1);
+    for (int bits : {8, 16, 24, 32}) {
+        for (double bound : {1.0, 0.7}) {
+            sample_quantiser q(bits, dither_kind::none, bound);
+            std::vector<int32_t> words(in.size()), word(1);
+            std::vector<float> decoded(in.size()), one(1);
+            q.quantise(in.data(), words.data(), decoded.data(), static_cast<int64_t>(in.size()));
+            for (size_t i = 0; i < in.size(); ++i) {
+                q.quantise(&in[i], word.data(), one.data(), 1);
+                EXPECT_EQ(words[i], word[0]) << bits << " bits, sample " << i;
+                EXPECT_EQ(std::memcmp(&decoded[i], one.data(), sizeof(float)), 0) << bits;
+            }
+        }
+    }
+}
+
+TEST(RenderGainReduction, StereoFramesTakenTogetherReadAsTakenOneByOne) {
+    for (double gain_db : {0.0, 6.0}) {
+        std::vector<float> in = awkward_samples(2 * 4099, 2);
+        // An infinite input would make every average infinite, hiding any other difference.
+        for (float& v : in) v = std::isinf(v) ? 0.9f : v;
+        std::vector<float> out = awkward_samples(2 * 4099, 3);
+        for (size_t i = 0; i < out.size(); i += 3) out[i] = in[i] * 0.5f;  // limited frames
+        gain_reduction_meter together(gain_db), one_by_one(gain_db);
+        together.add_frames(in.data(), out.data(), 4099, 2);
+        for (size_t f = 0; f < 4099; ++f) one_by_one.add(&in[2 * f], &out[2 * f], 2);
+        EXPECT_EQ(together.largest_db(), one_by_one.largest_db());
+        EXPECT_EQ(together.average_db(), one_by_one.average_db());
+    }
+}
+
+// One worker measuring two streams, handed over in place or copied, in blocks of any size and
+// with one stream behind the other, reads each as a meter of its own does.
+TEST(RenderLevelMeter, TwoStreamsOnOneWorkerReadAsEachOnItsOwn) {
+    constexpr int rate = 44100;
+    for (int channels : {1, 2}) {
+        std::mt19937 random(7);
+        std::normal_distribution<float> noise(0.0f, 0.1f);
+        const int64_t frames = 5 * rate + 123;
+        std::vector<float> x(static_cast<size_t>(frames * channels));
+        std::vector<float> y(x.size());
+        for (size_t i = 0; i < x.size(); ++i) {
+            x[i] = noise(random) * (1.0f + std::sin(static_cast<float>(i) * 1e-5f));
+            y[i] = 0.7f * std::sin(static_cast<float>(i) * 0.3f);
+        }
+        level_meter both(channels, rate, true, 2);
+        level_meter x_alone(channels, rate), y_alone(channels, rate);
+        x_alone.add(x.data(), frames);
+        y_alone.add(y.data(), frames);
+        int64_t x_done = 0, y_done = 0;
+        for (int64_t block : {1024, 999, 70000, 1}) {
+            for (int i = 0; i < 20 && x_done < frames; ++i) {
+                const int64_t n = std::min(block, frames - x_done);
+                if (float* room = both.reserve(n, 1)) {
+                    std::copy_n(&x[static_cast<size_t>(x_done * channels)], n * channels, room);
+                    both.commit(n, 1);
+                } else {
+                    both.add(&x[static_cast<size_t>(x_done * channels)], n, 1);
+                }
+                x_done += n;
+                const int64_t m = std::min(x_done - 500, frames) - y_done;  // y trails
+                if (m > 0) both.add(&y[static_cast<size_t>(y_done * channels)], m, 0);
+                y_done += std::max<int64_t>(m, 0);
+            }
+        }
+        both.add(&x[static_cast<size_t>(x_done * channels)], frames - x_done, 1);
+        both.add(&y[static_cast<size_t>(y_done * channels)], frames - y_done, 0);
+        for (const auto& [paired, alone] : {std::pair{both.figures(1), x_alone.figures()},
+                                            {both.figures(0), y_alone.figures()}}) {
+            EXPECT_EQ(paired.sample_peak_dbfs, alone.sample_peak_dbfs) << channels;
+            EXPECT_EQ(paired.true_peak_dbtp, alone.true_peak_dbtp) << channels;
+            EXPECT_NEAR(paired.loudness_lufs, alone.loudness_lufs, 1e-9) << channels;
+            EXPECT_NEAR(paired.loudness_range_lu, alone.loudness_range_lu, 1e-9) << channels;
+        }
+    }
 }
 
 // A stand-in for the limiter: loudness rises by 0.6 LU per dB of drive and its true peak sits
