@@ -60,7 +60,7 @@ struct stereo_coefficients {
 };
 
 // One stereo filter's state, both channels side by side in the two lanes of each register,
-// and the energy it has summed.
+// with each channel's energy summed so far.
 struct stereo_state {
     __m128d s1, s2, t1, t2, energy;
 };
@@ -88,12 +88,12 @@ stereo_coefficients both_lanes(const section& s, const section& h) {
 template <class channel_state>
 stereo_state load(const channel_state& l, const channel_state& r) {
     return {_mm_setr_pd(l.s1, r.s1), _mm_setr_pd(l.s2, r.s2), _mm_setr_pd(l.t1, r.t1),
-            _mm_setr_pd(l.t2, r.t2), _mm_setzero_pd()};
+            _mm_setr_pd(l.t2, r.t2), _mm_setr_pd(l.energy, r.energy)};
 }
 
-// Puts the state back and answers the energy summed, both channels together.
+// Puts the state and the energy sums back.
 template <class channel_state>
-double store(const stereo_state& v, channel_state& l, channel_state& r) {
+void store(const stereo_state& v, channel_state& l, channel_state& r) {
     alignas(16) double lanes[2];
     _mm_store_pd(lanes, v.s1);
     l.s1 = lanes[0];
@@ -108,53 +108,58 @@ double store(const stereo_state& v, channel_state& l, channel_state& r) {
     l.t2 = lanes[0];
     r.t2 = lanes[1];
     _mm_store_pd(lanes, v.energy);
-    return lanes[0] + lanes[1];
+    l.energy = lanes[0];
+    r.energy = lanes[1];
 }
 
 }  // namespace
 
 // Both channels side by side in the two lanes of one register: the same arithmetic, in the
 // same order, as run_one, with half the instructions.
-double k_weighting::add_energy_stereo(const float* interleaved, int64_t frames) {
+void k_weighting::add_energy_stereo(const float* interleaved, int64_t frames) {
     const stereo_coefficients k = both_lanes(shelf_, high_pass_);
     stereo_state v = load(state_[0], state_[1]);
     for (int64_t f = 0; f < frames; ++f) run_stereo(v, k, interleaved + 2 * f);
-    return store(v, state_[0], state_[1]);
+    store(v, state_[0], state_[1]);
 }
 
 #else
 
-double k_weighting::add_energy_stereo(const float* interleaved, int64_t frames) {
+void k_weighting::add_energy_stereo(const float* interleaved, int64_t frames) {
     channel_state left = state_[0];
     channel_state right = state_[1];
-    double left_energy = 0.0;
-    double right_energy = 0.0;
     for (int64_t f = 0; f < frames; ++f) {
         const double l = run_one(left, interleaved[2 * f]);
         const double r = run_one(right, interleaved[2 * f + 1]);
-        left_energy += l * l;
-        right_energy += r * r;
+        left.energy += l * l;
+        right.energy += r * r;
     }
     state_[0] = left;
     state_[1] = right;
-    return left_energy + right_energy;
 }
 
 #endif
 
-double k_weighting::add_energy(const float* interleaved, int64_t frames) {
-    double energy = 0.0;
+void k_weighting::add_energy(const float* interleaved, int64_t frames) {
     if (channels_ == 2) {
-        energy = add_energy_stereo(interleaved, frames);
-    } else {
-        for (int c = 0; c < channels_; ++c) {
-            channel_state s = state_[static_cast<size_t>(c)];
-            for (int64_t f = 0; f < frames; ++f) {
-                const double y = run_one(s, interleaved[f * channels_ + c]);
-                energy += y * y;
-            }
-            state_[static_cast<size_t>(c)] = s;
+        add_energy_stereo(interleaved, frames);
+        return;
+    }
+    for (int c = 0; c < channels_; ++c) {
+        channel_state s = state_[static_cast<size_t>(c)];
+        for (int64_t f = 0; f < frames; ++f) {
+            const double y = run_one(s, interleaved[f * channels_ + c]);
+            s.energy += y * y;
         }
+        state_[static_cast<size_t>(c)] = s;
+    }
+}
+
+double k_weighting::take_energy() {
+    double energy = 0.0;
+    for (channel_state& s : state_) {
+        energy += s.energy;
+        s.energy = 0.0;
     }
     settle();
     return energy;
@@ -171,9 +176,8 @@ void k_weighting::settle() {
     }
 }
 
-std::pair<double, double> k_weighting::add_energy_pair(k_weighting& a, const float* x,
-                                                       k_weighting& b, const float* y,
-                                                       int64_t frames) {
+void k_weighting::add_energy_pair(k_weighting& a, const float* x, k_weighting& b, const float* y,
+                                  int64_t frames) {
 #if defined(__SSE2__)
     // One rate: the same coefficients.
     if (a.channels_ == 2 && b.channels_ == 2 && a.rate_hz_ == b.rate_hz_) {
@@ -184,13 +188,11 @@ std::pair<double, double> k_weighting::add_energy_pair(k_weighting& a, const flo
             run_stereo(v, k, x + 2 * f);
             run_stereo(w, k, y + 2 * f);
         }
-        const double energy_a = store(v, a.state_[0], a.state_[1]);
-        const double energy_b = store(w, b.state_[0], b.state_[1]);
-        a.settle();
-        b.settle();
-        return {energy_a, energy_b};
+        store(v, a.state_[0], a.state_[1]);
+        store(w, b.state_[0], b.state_[1]);
+        return;
     }
 #endif
-    const double energy_a = a.add_energy(x, frames);
-    return {energy_a, b.add_energy(y, frames)};
+    a.add_energy(x, frames);
+    b.add_energy(y, frames);
 }

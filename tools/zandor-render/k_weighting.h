@@ -4,21 +4,26 @@
 #pragma once
 
 #include <cstdint>
-#include <utility>
 #include <vector>
 
 class k_weighting {
 public:
     k_weighting(int channels, int rate_hz);
 
-    // Filters `frames` interleaved frames and returns the sum, over frames and channels, of
-    // the squared filtered samples (every channel counts alike).
-    double add_energy(const float* interleaved, int64_t frames);
+    // Filters `frames` interleaved frames and adds each channel's squared filtered samples to
+    // that channel's running sum. Each sum takes the frames one by one in order, so it is the
+    // same however the stream is cut into calls: a render measures alike whatever the timing
+    // of the thread that measures it.
+    void add_energy(const float* interleaved, int64_t frames);
     // a.add_energy(x, frames) and b.add_energy(y, frames), the same figures bit for bit; where
     // both are stereo at one rate, in one loop, so that each filter's chain of dependent
     // steps overlaps the other's.
-    static std::pair<double, double> add_energy_pair(k_weighting& a, const float* x, k_weighting& b,
-                                                     const float* y, int64_t frames);
+    static void add_energy_pair(k_weighting& a, const float* x, k_weighting& b, const float* y,
+                                int64_t frames);
+    // The energy summed since the last call, every channel counting alike, and a fresh start
+    // for the sums. Called at fixed places in the stream (the meter's 100 ms steps), which is
+    // also where the filter is settled.
+    double take_energy();
     int channels() const { return channels_; }
 
 private:
@@ -28,11 +33,12 @@ private:
     struct channel_state {
         double s1 = 0.0, s2 = 0.0;  // shelf
         double t1 = 0.0, t2 = 0.0;  // high-pass
+        double energy = 0.0;        // squared output summed since take_energy
     };
 
     double run_one(channel_state& c, double x) const;
-    double add_energy_stereo(const float* interleaved, int64_t frames);
-    // Clears what the filter must not carry on with; see add_energy.
+    void add_energy_stereo(const float* interleaved, int64_t frames);
+    // Clears what the filter must not carry on with; see take_energy.
     void settle();
 
     int channels_;

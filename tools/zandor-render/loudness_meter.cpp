@@ -20,7 +20,7 @@ void loudness_meter::add(const float* interleaved, int64_t frames) {
     const int channels = weighting_.channels();
     while (frames > 0) {
         const int64_t n = std::min(frames, step_frames_ - frames_in_step_);
-        energy_in_step_ += weighting_.add_energy(interleaved, n);
+        weighting_.add_energy(interleaved, n);
         frames_in_step_ += n;
         interleaved += n * channels;
         frames -= n;
@@ -34,10 +34,7 @@ void loudness_meter::add_pair(loudness_meter& a, const float* x, loudness_meter&
     while (frames > 0) {
         const int64_t n = std::min(
             {frames, a.step_frames_ - a.frames_in_step_, b.step_frames_ - b.frames_in_step_});
-        const std::pair<double, double> energy =
-            k_weighting::add_energy_pair(a.weighting_, x, b.weighting_, y, n);
-        a.energy_in_step_ += energy.first;
-        b.energy_in_step_ += energy.second;
+        k_weighting::add_energy_pair(a.weighting_, x, b.weighting_, y, n);
         a.frames_in_step_ += n;
         b.frames_in_step_ += n;
         x += n * channels;
@@ -49,9 +46,8 @@ void loudness_meter::add_pair(loudness_meter& a, const float* x, loudness_meter&
 }
 
 void loudness_meter::finish_step() {
-    recent_steps_[static_cast<size_t>(steps_done_ % short_term_steps)] = energy_in_step_;
+    recent_steps_[static_cast<size_t>(steps_done_ % short_term_steps)] = weighting_.take_energy();
     ++steps_done_;
-    energy_in_step_ = 0.0;
     frames_in_step_ = 0;
     if (steps_done_ >= block_steps) {
         const double e = mean_energy_of_last(block_steps);

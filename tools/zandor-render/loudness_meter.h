@@ -42,7 +42,6 @@ private:
     k_weighting weighting_;
     int64_t step_frames_;
     int64_t frames_in_step_ = 0;
-    double energy_in_step_ = 0.0;
     std::array<double, short_term_steps> recent_steps_{};  // energy sums, a ring
     int64_t steps_done_ = 0;
     loudness_histogram blocks_;
