@@ -91,25 +91,22 @@ stereo_state load(const channel_state& l, const channel_state& r) {
             _mm_setr_pd(l.t2, r.t2), _mm_setr_pd(l.energy, r.energy)};
 }
 
+// One register's two lanes back into the left and right channels' fields.
+inline void split(__m128d v, double& left, double& right) {
+    alignas(16) double lanes[2];
+    _mm_store_pd(lanes, v);
+    left = lanes[0];
+    right = lanes[1];
+}
+
 // Puts the state and the energy sums back.
 template <class channel_state>
 void store(const stereo_state& v, channel_state& l, channel_state& r) {
-    alignas(16) double lanes[2];
-    _mm_store_pd(lanes, v.s1);
-    l.s1 = lanes[0];
-    r.s1 = lanes[1];
-    _mm_store_pd(lanes, v.s2);
-    l.s2 = lanes[0];
-    r.s2 = lanes[1];
-    _mm_store_pd(lanes, v.t1);
-    l.t1 = lanes[0];
-    r.t1 = lanes[1];
-    _mm_store_pd(lanes, v.t2);
-    l.t2 = lanes[0];
-    r.t2 = lanes[1];
-    _mm_store_pd(lanes, v.energy);
-    l.energy = lanes[0];
-    r.energy = lanes[1];
+    split(v.s1, l.s1, r.s1);
+    split(v.s2, l.s2, r.s2);
+    split(v.t1, l.t1, r.t1);
+    split(v.t2, l.t2, r.t2);
+    split(v.energy, l.energy, r.energy);
 }
 
 }  // namespace
