@@ -122,10 +122,16 @@ function(zandor_add_vst3_bundle name library)
   add_executable(${name}_vst3_info ${adapter}/vst3_moduleinfo_generator.cpp)
   target_link_libraries(${name}_vst3_info PRIVATE ${name}_entry vst3_moduleinfo ${library})
   set(info ${bundle}/Contents/Resources/moduleinfo.json)
+  set(run_generator)
+  if(CMAKE_CROSSCOMPILING)
+    # The generator of a Windows build runs under wine, in the prefix the tests use.
+    set(run_generator ${CMAKE_COMMAND} -E env WINEDEBUG=-all
+        WINEPREFIX=${PROJECT_SOURCE_DIR}/build/wineprefix ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
   add_custom_command(
     OUTPUT ${info}
     COMMAND ${CMAKE_COMMAND} -E make_directory ${bundle}/Contents/Resources
-    COMMAND ${CMAKE_CROSSCOMPILING_EMULATOR} $<TARGET_FILE:${name}_vst3_info> ${info} ${name}.vst3
+    COMMAND ${run_generator} $<TARGET_FILE:${name}_vst3_info> ${info} ${name}.vst3
     DEPENDS ${name}_vst3_info
     COMMENT "Describing ${name}.vst3")
   add_custom_target(${name}_vst3_info_file DEPENDS ${info})
