@@ -8,8 +8,10 @@
 #include "vst3/vst3_factory.h"
 #include "vst3/vst3_guard.h"
 
+// Windows modules export exactly the names of their module-definition file, which gives the
+// stdcall factory entry its plain name on 32-bit Windows too.
 #if defined(_WIN32)
-#define VST3_EXPORT __declspec(dllexport)
+#define VST3_EXPORT
 #else
 #define VST3_EXPORT __attribute__((visibility("default")))
 #endif
