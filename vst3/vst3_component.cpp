@@ -85,7 +85,7 @@ uint32 vst3_component::addRef() {
 
 uint32 vst3_component::release() {
     const uint32 left = references_.fetch_sub(1, std::memory_order_acq_rel) - 1;
-    if (left == 0) vst3_guarded(0, [this] { return delete this, 0; });
+    if (left == 0) delete this;
     return left;
 }
 
