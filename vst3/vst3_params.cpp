@@ -63,6 +63,9 @@ vst3_params::vst3_params(axo_plugin_i* plugin) : plugin_(plugin) {
     for (int p = 0; p < plugin->get_param_count(); ++p) {
         if (is_exposed_param(plugin, p)) exposed_.push_back(p);
     }
+    for (size_t k = 0; k < exposed_.size(); ++k) {
+        defaults_.push_back(normalized(static_cast<ParamID>(k)));
+    }
 }
 
 int vst3_params::param_of(ParamID id) const {
@@ -75,7 +78,8 @@ bool vst3_params::is_known(ParamID id) const {
 
 int vst3_params::step_count(int param) const {
     const int kind = plugin_->get_param_kind(param);
-    if (has_real_value(kind) || kind == AXO_KIND_SWITCH) return has_real_value(kind) ? 0 : 1;
+    if (has_real_value(kind)) return 0;
+    if (kind == AXO_KIND_SWITCH) return 1;
     if (kind == AXO_KIND_SELECT) {
         int n = 0;
         while (plugin_->get_param_option_text(param, n) != nullptr) ++n;
@@ -102,7 +106,7 @@ bool vst3_params::info(int32 index, ParameterInfo& info) const {
     const param_kind* row = find_param_kind(kind);
     const int32 flags = kCanAutomate | (kind == AXO_KIND_SELECT ? kIsList : 0);
     fill_info(info, static_cast<ParamID>(index), plugin_->get_param_name(p), unit_text(row->unit),
-              step_count(p), normalized(static_cast<ParamID>(index)), flags);
+              step_count(p), defaults_[static_cast<size_t>(index)], flags);
     return true;
 }
 

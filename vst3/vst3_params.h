@@ -19,6 +19,7 @@ constexpr vst3::ParamID vst3_meter_id = 1001;
 
 class vst3_params {
 public:
+    // plugin's current values become the defaults hosts reset to: pass a fresh instance.
     explicit vst3_params(axo_plugin_i* plugin);
 
     vst3::int32 count() const { return static_cast<vst3::int32>(exposed_.size()) + 2; }
@@ -54,7 +55,8 @@ private:
     double unmap(int param, double value) const;
 
     axo_plugin_i* plugin_;
-    std::vector<int> exposed_;  // entry k: the plug-in index behind ID k
+    std::vector<int> exposed_;      // entry k: the plug-in index behind ID k
+    std::vector<double> defaults_;  // entry k: ID k's normalised default
     std::atomic<bool> bypass_{false};
     std::atomic<double> meter_{0.0};
 };

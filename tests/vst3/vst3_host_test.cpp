@@ -146,6 +146,7 @@ TEST(Vst3Module, ListsTheControlsBypassAndMeterWithTheVstModulesTextsBothWays) {
     vst_effect vst2;
     ASSERT_NE(i.controller, nullptr);
     ASSERT_EQ(i.controller->getParameterCount(), 5);
+    i.set(threshold, 0.25);  // a changed value is no new default
     const char* titles[] = {"Threshold", "Ceiling", "Release", "Bypass", "Gain reduction"};
     const char* units[] = {"dB", "dB", "ms", "", "dB"};
     const ParamID ids[] = {threshold, ceiling, release, bypass, meter};
