@@ -356,3 +356,36 @@ TEST(Vst3Module, StateIsTheVstChunkWithBypassAndRefusesDamagedOrForeignBytesUnch
     EXPECT_EQ(c.component->setState(nullptr), kResultFalse);
     EXPECT_EQ(c.state(), fresh);
 }
+
+TEST(Vst3Module, MissingBuffersAndStrayChangesTouchNoAudioAndBreakNothing) {
+    vst3_module module;
+    vst3_instance i(module);
+    ASSERT_TRUE(i.start(2, 44100.0, 512));
+    std::vector<float> left(512, 7.0f), right(512, 7.0f);
+    float* outs[2] = {left.data(), nullptr};
+    AudioBusBuffers in_bus{2, 0, {nullptr}};
+    AudioBusBuffers out_bus{2, 0, {outs}};
+    vst3_changes changes;
+    changes.queue(kNoParamId);                                // no points at all
+    changes.queue(meter).points = {{0, 1.0}};                 // read-only: an echo changes nothing
+    changes.queue(ceiling).points = {{0, 0.5}, {900, 0.25}};  // past the block still applies
+    ProcessData data{};
+    data.symbolicSampleSize = kSample32;
+    data.numSamples = 512;
+    data.numInputs = data.numOutputs = 1;
+    data.inputs = &in_bus;
+    data.outputs = &out_bus;
+    data.inputParameterChanges = &changes;
+    EXPECT_EQ(i.processor->process(data), kResultOk);  // no input table
+    std::vector<float> in_l(512, 0.5f);
+    float* ins[2] = {in_l.data(), in_l.data()};
+    in_bus.channelBuffers32 = ins;
+    EXPECT_EQ(i.processor->process(data), kResultOk);  // a null output channel
+    outs[1] = right.data();
+    data.symbolicSampleSize = kSample64;
+    EXPECT_EQ(i.processor->process(data), kResultOk);  // a size never agreed
+    EXPECT_EQ(left, std::vector<float>(512, 7.0f));
+    EXPECT_NEAR(i.controller->getParamNormalized(ceiling), 0.25, 1e-6);
+    EXPECT_EQ(i.controller->getParamNormalized(meter), 0.0);
+    EXPECT_EQ(i.controller->setParamNormalized(77, 0.5), kInvalidArgument);
+}
