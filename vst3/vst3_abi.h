@@ -77,6 +77,18 @@ constexpr uid make_uid(uint32 l1, uint32 l2, uint32 l3, uint32 l4) {
     return u;
 }
 
+// The words 12345678 9ABCDEF0 11223344 55667788 start 78 56 34 12 BC 9A F0 DE on Windows and
+// 12 34 56 78 9A BC DE F0 elsewhere; both end 11 22 33 44 55 66 77 88.
+#if defined(_WIN32)
+static_assert(make_uid(0x12345678, 0x9ABCDEF0, 0x11223344, 0x55667788).bytes[0] == 0x78 &&
+                  make_uid(0x12345678, 0x9ABCDEF0, 0x11223344, 0x55667788).bytes[5] == 0x9A,
+              "COM byte order");
+#else
+static_assert(make_uid(0x12345678, 0x9ABCDEF0, 0x11223344, 0x55667788).bytes[0] == 0x12 &&
+                  make_uid(0x12345678, 0x9ABCDEF0, 0x11223344, 0x55667788).bytes[5] == 0xBC,
+              "big-endian byte order");
+#endif
+
 // clang-format off
 constexpr uid FUnknown_iid                     = make_uid(0x00000000, 0x00000000, 0xC0000000, 0x00000046);
 constexpr uid IPluginBase_iid                  = make_uid(0x22888DDB, 0x156E45AE, 0x8358B348, 0x08190625);
