@@ -233,12 +233,13 @@ TEST(Vst3Module, RendersTheVstModulesBitsInStereoAndMonoAtDefaultsAndOtherSettin
             vst3_instance i(module);
             vst_effect vst2;
             vst2.start(44100.0f, 1000);
-            ASSERT_TRUE(i.start(channels, 44100.0, 1000));
+            // Set before the instance is even set up: values set while not processing hold.
             const float x[] = {0.62f, 0.91f, 0.35f};
             for (int k = 0; k < 3 && adjusted; ++k) {
                 vst2.set(k, x[k]);
                 i.set(static_cast<ParamID>(k), x[k]);
             }
+            ASSERT_TRUE(i.start(channels, 44100.0, 1000));
             for (int b = 0; b < 4; ++b) {
                 const channels_t in = signal_block(channels, 1000, b * 1000, 1.5f);
                 ASSERT_EQ(run(i, in), run_vst2(vst2, in)) << "block " << b;
