@@ -11,6 +11,9 @@
 #   lv2   target <name>_lv2: the bundle <build>/lv2/bundles/<name>.lv2/ with its module and
 #         the Turtle files the generator <name>_lv2_ttl writes from the plug-in's answers.
 #         Linux only: Windows builds skip it.
+#   vst3  target <name>_vst3: the bundle <build>/vst3/bundles/<name>.vst3/ with its module in
+#         the folder of the platform and Contents/Resources/moduleinfo.json, which the
+#         generator <name>_vst3_info writes from the plug-in's answers.
 function(zandor_add_plugin name)
   cmake_parse_arguments(ARG "" "LIBRARY;FACTORY" "FORMATS" ${ARGN})
 
@@ -19,6 +22,9 @@ function(zandor_add_plugin name)
 
   if(vst2 IN_LIST ARG_FORMATS)
     zandor_add_vst2_module(${name} ${ARG_LIBRARY})
+  endif()
+  if(vst3 IN_LIST ARG_FORMATS)
+    zandor_add_vst3_bundle(${name} ${ARG_LIBRARY})
   endif()
   if(lv2 IN_LIST ARG_FORMATS AND UNIX AND NOT CMAKE_CROSSCOMPILING)
     zandor_add_lv2_bundle(${name} ${ARG_LIBRARY})
@@ -78,4 +84,59 @@ function(zandor_add_lv2_bundle name library)
   add_dependencies(${name}_lv2 ${name}_lv2_ttl_files)
 
   install(DIRECTORY ${bundle} DESTINATION ${ZANDOR_LV2_INSTALL_DIR})
+endfunction()
+
+# The VST3 bundle: the module, which exports only the factory and the module entry and exit,
+# in the folder hosts look in for this platform, and the metadata written by a generator
+# linked with the same plug-in.
+function(zandor_add_vst3_bundle name library)
+  set(adapter ${PROJECT_SOURCE_DIR}/vst3)
+  set(bundle ${PROJECT_BINARY_DIR}/vst3/bundles/${name}.vst3)
+  if(WIN32 AND CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(arch x86-win)
+  elseif(WIN32)
+    set(arch x86_64-win)
+  else()
+    set(arch ${CMAKE_SYSTEM_PROCESSOR}-linux)
+  endif()
+  add_library(${name}_vst3 MODULE ${adapter}/vst3_entry.cpp)
+  set_target_properties(${name}_vst3 PROPERTIES
+    PREFIX "" OUTPUT_NAME ${name} LIBRARY_OUTPUT_DIRECTORY ${bundle}/Contents/${arch})
+  target_link_libraries(${name}_vst3 PRIVATE ${name}_entry vst3_bridge ${library})
+  if(WIN32)
+    set_target_properties(${name}_vst3 PROPERTIES SUFFIX .vst3)
+    set(ZANDOR_MODULE_NAME ${name})
+    if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+      set(ZANDOR_FACTORY_SYMBOL GetPluginFactory@0)
+    else()
+      set(ZANDOR_FACTORY_SYMBOL GetPluginFactory)
+    endif()
+    configure_file(${adapter}/vst3_module.def.in ${CMAKE_CURRENT_BINARY_DIR}/${name}_vst3.def @ONLY)
+    target_sources(${name}_vst3 PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}_vst3.def)
+  else()
+    set_target_properties(${name}_vst3 PROPERTIES SUFFIX .so)
+    target_link_options(${name}_vst3 PRIVATE "LINKER:--version-script=${adapter}/vst3_module.map")
+    set_property(TARGET ${name}_vst3 APPEND PROPERTY LINK_DEPENDS ${adapter}/vst3_module.map)
+  endif()
+
+  add_executable(${name}_vst3_info ${adapter}/vst3_moduleinfo_generator.cpp)
+  target_link_libraries(${name}_vst3_info PRIVATE ${name}_entry vst3_moduleinfo ${library})
+  set(info ${bundle}/Contents/Resources/moduleinfo.json)
+  set(run_generator)
+  if(CMAKE_CROSSCOMPILING)
+    # The generator of a Windows build runs under wine, in the prefix the tests use.
+    set(run_generator ${CMAKE_COMMAND} -E env WINEDEBUG=-all
+        WINEPREFIX=${PROJECT_SOURCE_DIR}/build/wineprefix ${CMAKE_CROSSCOMPILING_EMULATOR})
+  endif()
+  add_custom_command(
+    OUTPUT ${info}
+    COMMAND ${CMAKE_COMMAND} -E make_directory ${bundle}/Contents/Resources
+    COMMAND ${run_generator} $<TARGET_FILE:${name}_vst3_info> ${info} ${name}.vst3
+    DEPENDS ${name}_vst3_info
+    COMMENT "Describing ${name}.vst3")
+  add_custom_target(${name}_vst3_info_file DEPENDS ${info})
+  add_dependencies(${name}_vst3 ${name}_vst3_info_file)
+
+  # Hosts search <prefix>/lib/vst3 (and, per user, ~/.vst3).
+  install(DIRECTORY ${bundle} DESTINATION lib/vst3)
 endfunction()

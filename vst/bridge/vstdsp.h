@@ -13,7 +13,7 @@
 #include <vector>
 
 #include "vst/base/AudioEffectX.h"
-#include "vst/bridge/auxbuf_t.h"
+#include "glue/auxbuf_t.h"
 
 class axo_factory_i;
 class axo_plugin_i;

@@ -1,7 +1,8 @@
 // The in-memory record stream. Two auxbuf_t objects are linked into a pipe: each reads its
 // own queue, and what is written into one is appended to the queue of the other. The VST
-// adapter uses a pair for the events of a block and a pair for each state chunk; this class
-// also converts a queue to and from the chunk bytes that hosts store in their projects.
+// adapter uses a pair for the events of a block, and every adapter a pair for each state
+// chunk; this class also converts a queue to and from the chunk bytes that hosts store in
+// their projects.
 #pragma once
 
 #include <cstddef>

@@ -1,4 +1,4 @@
-#include "vst/bridge/auxbuf_t.h"
+#include "glue/auxbuf_t.h"
 
 #include <gtest/gtest.h>
 
