@@ -11,6 +11,8 @@
 #   lv2   target <name>_lv2: the bundle <build>/lv2/bundles/<name>.lv2/ with its module and
 #         the Turtle files the generator <name>_lv2_ttl writes from the plug-in's answers.
 #         Linux only: Windows builds skip it.
+#   clap  target <name>_clap: the module <build>/clap/<name>.clap (a shared object on Linux,
+#         a DLL on Windows), installed into <prefix>/lib/clap.
 function(zandor_add_plugin name)
   cmake_parse_arguments(ARG "" "LIBRARY;FACTORY" "FORMATS" ${ARGN})
 
@@ -19,6 +21,9 @@ function(zandor_add_plugin name)
 
   if(vst2 IN_LIST ARG_FORMATS)
     zandor_add_vst2_module(${name} ${ARG_LIBRARY})
+  endif()
+  if(clap IN_LIST ARG_FORMATS)
+    zandor_add_clap_module(${name} ${ARG_LIBRARY})
   endif()
   if(lv2 IN_LIST ARG_FORMATS AND UNIX AND NOT CMAKE_CROSSCOMPILING)
     zandor_add_lv2_bundle(${name} ${ARG_LIBRARY})
@@ -78,4 +83,25 @@ function(zandor_add_lv2_bundle name library)
   add_dependencies(${name}_lv2 ${name}_lv2_ttl_files)
 
   install(DIRECTORY ${bundle} DESTINATION ${ZANDOR_LV2_INSTALL_DIR})
+endfunction()
+
+# The CLAP module: exports only clap_entry, named <name>.clap on every platform.
+function(zandor_add_clap_module name library)
+  set(adapter ${PROJECT_SOURCE_DIR}/clap)
+  add_library(${name}_clap MODULE ${adapter}/clap_entry.cpp)
+  set_target_properties(${name}_clap PROPERTIES
+    PREFIX "" SUFFIX ".clap" OUTPUT_NAME ${name}
+    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/clap)
+  target_link_libraries(${name}_clap PRIVATE ${name}_entry clap_bridge ${library})
+  if(NOT WIN32)
+    # Hosts load with every symbol resolved at once: an unresolved one must fail the link.
+    target_link_options(${name}_clap PRIVATE "LINKER:--version-script=${adapter}/clap_module.map"
+                        "LINKER:-z,defs")
+    set_property(TARGET ${name}_clap APPEND PROPERTY LINK_DEPENDS ${adapter}/clap_module.map)
+  else()
+    set(ZANDOR_MODULE_NAME ${name})
+    configure_file(${adapter}/clap_module.def.in ${CMAKE_CURRENT_BINARY_DIR}/${name}_clap.def @ONLY)
+    target_sources(${name}_clap PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}_clap.def)
+  endif()
+  install(FILES $<TARGET_FILE:${name}_clap> DESTINATION lib/clap)
 endfunction()
