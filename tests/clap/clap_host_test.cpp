@@ -303,3 +303,56 @@ TEST(ClapModule, DamagedTruncatedForeignOrEmptyStatesAreRefusedAndChangeNothing)
     EXPECT_TRUE(s.load(good));
     EXPECT_EQ(s.value(bypass), 1.0);
 }
+
+namespace {
+
+const clap_event_header_t* CLAP_ABI null_event(const clap_input_events_t*, uint32_t) {
+    return nullptr;
+}
+uint32_t CLAP_ABI many_events(const clap_input_events_t*) {
+    return 1000;
+}
+
+}  // namespace
+
+TEST(ClapModule, SurvivesMissingBuffersAndMalformedEventsAndSkipsForeignOnes) {
+    clap_session s;
+    ASSERT_TRUE(s.start());
+    const clap_plugin_t* p = s.get();
+    EXPECT_EQ(p->process(p, nullptr), CLAP_PROCESS_ERROR);
+    std::vector<float> left(64, 1.0f), right(64, 1.0f);
+    float* both[] = {left.data(), right.data()};
+    float* one_null[] = {left.data(), nullptr};
+    clap_audio_buffer_t out = {both, nullptr, 2, 0, 0};
+    clap_audio_buffer_t short_out = {both, nullptr, 1, 0, 0};
+    clap_audio_buffer_t holed_out = {one_null, nullptr, 2, 0, 0};
+    const clap_input_events_t null_list = {nullptr, many_events, null_event};
+    const clap_input_events_t no_functions = {nullptr, nullptr, nullptr};
+    // No input at all is silence; outputs that cannot take the block are left alone.
+    for (clap_audio_buffer_t* o :
+         {&short_out, &holed_out, static_cast<clap_audio_buffer_t*>(nullptr), &out}) {
+        for (const clap_input_events_t* events : {&null_list, &no_functions}) {
+            const clap_process_t block = {
+                -1, 64, nullptr, nullptr, o, 0, o != nullptr ? 1u : 0u, events, nullptr};
+            EXPECT_EQ(p->process(p, &block), CLAP_PROCESS_CONTINUE);
+        }
+    }
+    // The limiter's output for silence (it keeps a tiny offset against subnormals).
+    EXPECT_LT(std::fabs(left[0]), 1e-20f);
+    EXPECT_LT(std::fabs(right[63]), 1e-20f);
+
+    auto short_event = clap_param_value(threshold, -20.0, 3);
+    short_event.header.size = sizeof(clap_event_param_value_t) - 1;
+    auto other_space = clap_param_value(threshold, -20.0, 3);
+    other_space.header.space_id = 1;
+    auto modulation = clap_param_value(threshold, -20.0, 3);
+    modulation.header.type = 6;
+    const double before = s.value(threshold);
+    s.process(clap_signal(2, 16, 0.5f),
+              {short_event, other_space, modulation, clap_param_value(99, 1.0),
+               clap_param_value(threshold, std::nan(""))});
+    EXPECT_EQ(s.value(threshold), before);
+    // An event timed past the block applies at its end.
+    s.process(clap_signal(2, 16, 0.5f), {clap_param_value(threshold, -20.0, 5000)});
+    EXPECT_NEAR(s.value(threshold), -20.0, 1e-5);
+}
