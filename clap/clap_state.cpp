@@ -4,6 +4,7 @@
 
 #include "clap/clap_params.h"
 #include "framework/axo_codes.h"
+#include "framework/axo_plugin_i.h"
 #include "framework/axo_records.h"
 #include "glue/auxbuf_t.h"
 #include "glue/state_chunk.h"
@@ -37,13 +38,11 @@ bool split_frames(const std::vector<unsigned char>& chunk, std::vector<frame>& f
            record_type(chunk, frames.back()) == AXO_REC_END;
 }
 
-// Records that only set values. Others (reset, tempo, extension) would reach the running
-// signal path from the main thread while the audio thread processes, so a state never
-// carries them in.
-bool is_setting(int32_t type) {
-    return type == AXO_REC_BEGIN || type == AXO_REC_END || type == AXO_REC_IDENTIFIER ||
-           type == AXO_REC_PARAM_INT || type == AXO_REC_PARAM_REAL;
-}
+// A value record of a chunk: the parameter it sets and the value as the record holds it.
+struct value_record {
+    int32_t type, index;
+    const unsigned char* value;
+};
 
 void append_frame(std::vector<unsigned char>& to, const std::vector<unsigned char>& chunk,
                   const frame& f) {
@@ -97,19 +96,39 @@ bool clap_apply_chunk(axo_plugin_i& plugin, clap_params& params,
                       const std::vector<unsigned char>& chunk) {
     std::vector<frame> frames;
     if (!split_frames(chunk, frames)) return false;
-    std::vector<unsigned char> settings;
+    // The identifier must come first: a block without one could belong to any plug-in.
+    if (frames.size() < 2 || record_type(chunk, frames[1]) != AXO_REC_IDENTIFIER) return false;
+    std::vector<unsigned char> identity;
+    for (size_t k : {size_t{0}, size_t{1}, frames.size() - 1})
+        append_frame(identity, chunk, frames[k]);
+    if (load_state_chunk(plugin, identity.data(), identity.size()) != 1) return false;
+
+    std::vector<value_record> values;
     bool bypass = false;
     for (const frame& f : frames) {
         const int32_t type = record_type(chunk, f);
-        if (type == AXO_REC_BYPASS && f.length >= AXO_SIZE_BYPASS) {
-            bypass = axo_get_i32(chunk.data() + f.at + AXO_BYPASS_FLAG) != 0;
+        const unsigned char* record = chunk.data() + f.at;
+        const bool is_value = type == AXO_REC_PARAM_REAL || type == AXO_REC_PARAM_INT;
+        const size_t needed = type == AXO_REC_PARAM_REAL ? AXO_SIZE_PARAM_REAL : AXO_SIZE_PARAM_INT;
+        if (type == AXO_REC_BYPASS || is_value) {
+            if (f.length < (is_value ? needed : size_t{AXO_SIZE_BYPASS})) return false;
         }
-        if (is_setting(type)) append_frame(settings, chunk, f);
+        if (type == AXO_REC_BYPASS) bypass = axo_get_i32(record + AXO_BYPASS_FLAG) != 0;
+        if (is_value) {
+            values.push_back(
+                {type, axo_get_i32(record + AXO_PARAM_INDEX), record + AXO_PARAM_VALUE});
+        }
     }
-    // The identifier must come before any value: the plug-in then refuses a foreign block
-    // before it changes anything, and a block without one could belong to any plug-in.
-    if (frames.size() < 2 || record_type(chunk, frames[1]) != AXO_REC_IDENTIFIER) return false;
-    if (load_state_chunk(plugin, settings.data(), settings.size()) != 1) return false;
+    // Values are set one by one under each parameter's lock, as the audio thread may be
+    // processing. Other records (reset, tempo, extensions) would reach the running signal
+    // path from this thread, so a state never carries them in.
+    for (const value_record& v : values) {
+        if (v.type == AXO_REC_PARAM_REAL) {
+            plugin.set_param_value(v.index, axo_get_f32(v.value));
+        } else {
+            plugin.set_param_int(v.index, axo_get_i32(v.value));
+        }
+    }
     params.set_bypassed(bypass);
     return true;
 }

@@ -94,9 +94,12 @@ function(zandor_add_clap_module name library)
     LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/clap)
   target_link_libraries(${name}_clap PRIVATE ${name}_entry clap_bridge ${library})
   if(NOT WIN32)
+    target_link_options(${name}_clap PRIVATE "LINKER:--version-script=${adapter}/clap_module.map")
     # Hosts load with every symbol resolved at once: an unresolved one must fail the link.
-    target_link_options(${name}_clap PRIVATE "LINKER:--version-script=${adapter}/clap_module.map"
-                        "LINKER:-z,defs")
+    # Sanitizer builds leave their runtime's symbols to the program that loads the module.
+    if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+      target_link_options(${name}_clap PRIVATE "LINKER:-z,defs")
+    endif()
     set_property(TARGET ${name}_clap APPEND PROPERTY LINK_DEPENDS ${adapter}/clap_module.map)
   else()
     set(ZANDOR_MODULE_NAME ${name})
