@@ -41,7 +41,7 @@ struct piecewise {
 
 int64_t CLAP_ABI write_piece(const clap_ostream_t* stream, const void* buffer, uint64_t size) {
     auto* s = static_cast<piecewise*>(stream->ctx);
-    const size_t n = static_cast<size_t>(std::min<uint64_t>(size, s->piece));
+    const size_t n = static_cast<size_t>((std::min<uint64_t>)(size, s->piece));
     const auto* from = static_cast<const unsigned char*>(buffer);
     s->data->insert(s->data->end(), from, from + n);
     return static_cast<int64_t>(n);
@@ -50,7 +50,7 @@ int64_t CLAP_ABI write_piece(const clap_ostream_t* stream, const void* buffer, u
 int64_t CLAP_ABI read_piece(const clap_istream_t* stream, void* buffer, uint64_t size) {
     auto* s = static_cast<piecewise*>(stream->ctx);
     const size_t n =
-        static_cast<size_t>(std::min<uint64_t>({size, s->piece, s->data->size() - s->at}));
+        static_cast<size_t>((std::min<uint64_t>)({size, s->piece, s->data->size() - s->at}));
     if (n > 0) std::memcpy(buffer, s->data->data() + s->at, n);
     s->at += n;
     return static_cast<int64_t>(n);
@@ -59,11 +59,19 @@ int64_t CLAP_ABI read_piece(const clap_istream_t* stream, void* buffer, uint64_t
 }  // namespace
 
 const clap_plugin_entry_t* clap_limiter_entry() {
-    static const module_loader module(ZANDOR_CLAP_MODULE_PATH);
-    static const auto* entry = static_cast<const clap_plugin_entry_t*>(module.symbol("clap_entry"));
-    static const bool initialised = entry != nullptr && entry->init(ZANDOR_CLAP_MODULE_PATH);
-    REQUIRE(initialised);
-    return entry;
+    // As a host does: deinit before the module is closed, when the program ends.
+    struct opened {
+        module_loader module{ZANDOR_CLAP_MODULE_PATH};
+        const clap_plugin_entry_t* entry =
+            static_cast<const clap_plugin_entry_t*>(module.symbol("clap_entry"));
+        bool initialised = entry != nullptr && entry->init(ZANDOR_CLAP_MODULE_PATH);
+        ~opened() {
+            if (initialised) entry->deinit();
+        }
+    };
+    static const opened o;
+    REQUIRE(o.initialised);
+    return o.entry;
 }
 
 const clap_plugin_factory_t* clap_limiter_factory() {
