@@ -51,6 +51,15 @@ std::string reverse_domain_id(const std::string& url) {
     return id;
 }
 
+// The plug-in's factory, or null: nothing may escape into the host.
+axo_factory_i* make_factory() {
+    try {
+        return axo_create_module_factory();
+    } catch (...) {
+        return nullptr;
+    }
+}
+
 std::string info_text(axo_factory_i* factory, int index) {
     const char* text = factory->get_info(index);
     return text != nullptr ? text : "";
@@ -64,7 +73,7 @@ struct descriptor_set {
 
     bool make() {
         rounding_guard guard;
-        std::unique_ptr<axo_factory_i> factory(get_axoi(0));
+        std::unique_ptr<axo_factory_i> factory(make_factory());
         if (!factory) return false;
         vendor = info_text(factory.get(), info_vendor);
         url = info_text(factory.get(), info_url);
@@ -111,7 +120,8 @@ const clap_plugin_t* CLAP_ABI create_plugin(const clap_plugin_factory_t*, const 
         for (uint32_t k = 0; k < variant_count; ++k) {
             const clap_plugin_descriptor_t* d = &descriptors->table[k];
             if (std::strcmp(plugin_id, d->id) != 0) continue;
-            clap_instance* instance = clap_instance::create(get_axoi(0), variants[k].channels, d);
+            clap_instance* instance =
+                clap_instance::create(make_factory(), variants[k].channels, d);
             if (instance == nullptr) return nullptr;
             clap_fill_record(instance->record());
             return &instance->record();

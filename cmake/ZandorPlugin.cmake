@@ -23,7 +23,7 @@ function(zandor_add_plugin name)
     zandor_add_vst2_module(${name} ${ARG_LIBRARY})
   endif()
   if(clap IN_LIST ARG_FORMATS)
-    zandor_add_clap_module(${name} ${ARG_LIBRARY})
+    zandor_add_clap_module(${name} ${ARG_LIBRARY} ${ARG_FACTORY})
   endif()
   if(lv2 IN_LIST ARG_FORMATS AND UNIX AND NOT CMAKE_CROSSCOMPILING)
     zandor_add_lv2_bundle(${name} ${ARG_LIBRARY})
@@ -85,14 +85,16 @@ function(zandor_add_lv2_bundle name library)
   install(DIRECTORY ${bundle} DESTINATION ${ZANDOR_LV2_INSTALL_DIR})
 endfunction()
 
-# The CLAP module: exports only clap_entry, named <name>.clap on every platform.
-function(zandor_add_clap_module name library)
+# The CLAP module: exports only clap_entry, named <name>.clap on every platform. It compiles
+# in the plug-in's factory but not get_axoi, whose export attribute would otherwise put a
+# second export into the Windows DLL.
+function(zandor_add_clap_module name library factory)
   set(adapter ${PROJECT_SOURCE_DIR}/clap)
-  add_library(${name}_clap MODULE ${adapter}/clap_entry.cpp)
+  add_library(${name}_clap MODULE ${adapter}/clap_entry.cpp ${factory})
   set_target_properties(${name}_clap PROPERTIES
     PREFIX "" SUFFIX ".clap" OUTPUT_NAME ${name}
     LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/clap)
-  target_link_libraries(${name}_clap PRIVATE ${name}_entry clap_bridge ${library})
+  target_link_libraries(${name}_clap PRIVATE clap_bridge ${library})
   if(NOT WIN32)
     target_link_options(${name}_clap PRIVATE "LINKER:--version-script=${adapter}/clap_module.map")
     # Hosts load with every symbol resolved at once: an unresolved one must fail the link.
