@@ -14,6 +14,8 @@
 #   vst3  target <name>_vst3: the bundle <build>/vst3/bundles/<name>.vst3/ with its module in
 #         the folder of the platform and Contents/Resources/moduleinfo.json, which the
 #         generator <name>_vst3_info writes from the plug-in's answers.
+#   clap  target <name>_clap: the module <build>/clap/<name>.clap (a shared object on Linux,
+#         a DLL on Windows), installed into <prefix>/lib/clap.
 function(zandor_add_plugin name)
   cmake_parse_arguments(ARG "" "LIBRARY;FACTORY" "FORMATS" ${ARGN})
 
@@ -25,6 +27,9 @@ function(zandor_add_plugin name)
   endif()
   if(vst3 IN_LIST ARG_FORMATS)
     zandor_add_vst3_bundle(${name} ${ARG_LIBRARY})
+  endif()
+  if(clap IN_LIST ARG_FORMATS)
+    zandor_add_clap_module(${name} ${ARG_LIBRARY} ${ARG_FACTORY})
   endif()
   if(lv2 IN_LIST ARG_FORMATS AND UNIX AND NOT CMAKE_CROSSCOMPILING)
     zandor_add_lv2_bundle(${name} ${ARG_LIBRARY})
@@ -163,4 +168,30 @@ function(zandor_emulator_runs out)
     endif()
   endif()
   set(${out} ${runs} PARENT_SCOPE)
+endfunction()
+
+# The CLAP module: exports only clap_entry, named <name>.clap on every platform. It compiles
+# in the plug-in's factory but not get_axoi, whose export attribute would otherwise put a
+# second export into the Windows DLL.
+function(zandor_add_clap_module name library factory)
+  set(adapter ${PROJECT_SOURCE_DIR}/clap)
+  add_library(${name}_clap MODULE ${adapter}/clap_entry.cpp ${factory})
+  set_target_properties(${name}_clap PROPERTIES
+    PREFIX "" SUFFIX ".clap" OUTPUT_NAME ${name}
+    LIBRARY_OUTPUT_DIRECTORY ${PROJECT_BINARY_DIR}/clap)
+  target_link_libraries(${name}_clap PRIVATE clap_bridge ${library})
+  if(NOT WIN32)
+    target_link_options(${name}_clap PRIVATE "LINKER:--version-script=${adapter}/clap_module.map")
+    # Hosts load with every symbol resolved at once: an unresolved one must fail the link.
+    # Sanitizer builds leave their runtime's symbols to the program that loads the module.
+    if(NOT CMAKE_CXX_FLAGS MATCHES "-fsanitize")
+      target_link_options(${name}_clap PRIVATE "LINKER:-z,defs")
+    endif()
+    set_property(TARGET ${name}_clap APPEND PROPERTY LINK_DEPENDS ${adapter}/clap_module.map)
+  else()
+    set(ZANDOR_MODULE_NAME ${name})
+    configure_file(${adapter}/clap_module.def.in ${CMAKE_CURRENT_BINARY_DIR}/${name}_clap.def @ONLY)
+    target_sources(${name}_clap PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}_clap.def)
+  endif()
+  install(FILES $<TARGET_FILE:${name}_clap> DESTINATION lib/clap)
 endfunction()

@@ -87,6 +87,15 @@ int main(int argc, char** argv) {
     write_seed("vst_chunk", "another-plugin", other);
     write_seed("vst_chunk", "empty", bytes());
 
+    // A CLAP state is the chunk, after one byte choosing the stream's piece size and the
+    // channel configuration.
+    for (const auto& [name, chunk] :
+         {std::pair{"limiter-adjusted", adjusted}, std::pair{"another-plugin", other}}) {
+        bytes seed{6};
+        seed.insert(seed.end(), chunk.begin(), chunk.end());
+        write_seed("clap_state", name, seed);
+    }
+
     // The stream fuzzer reads the same framing, records of every type among them.
     write_seed("state", "limiter-adjusted", adjusted);
     bytes two_blocks = defaults;
