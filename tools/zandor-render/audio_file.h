@@ -9,7 +9,7 @@
 #include <vector>
 
 #include "frame_sink.h"
-#include "level_meter.h"
+#include "meter/level_meter.h"
 #include "render_options.h"
 #include "sample_quantiser.h"
 

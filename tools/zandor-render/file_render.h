@@ -6,7 +6,7 @@
 #include <string>
 #include <vector>
 
-#include "level_meter.h"
+#include "meter/level_meter.h"
 #include "render_options.h"
 #include "render_report.h"
 

@@ -6,8 +6,8 @@
 #include <vector>
 
 #include "gain_reduction_meter.h"
+#include "meter/stereo_lanes.h"
 #include "progress_bar.h"
-#include "stereo_lanes.h"
 
 namespace {
 

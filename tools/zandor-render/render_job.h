@@ -6,7 +6,7 @@
 
 #include "audio_file.h"
 #include "frame_sink.h"
-#include "level_meter.h"
+#include "meter/level_meter.h"
 #include "vst_plugin.h"
 
 struct render_setup {

@@ -118,14 +118,14 @@ float true_peak_scan_sse2(const float* x, int64_t frames, const float* coefficie
 
 #endif
 
-#if !defined(ZANDOR_RENDER_AVX2)
+#if !defined(ZANDOR_METER_AVX2)
 float true_peak_scan_avx2(const float* x, int64_t frames, const float* coefficients, float peak) {
     return true_peak_scan_sse2(x, frames, coefficients, peak);
 }
 #endif
 
 true_peak_scan_fn best_true_peak_scan() {
-#if defined(ZANDOR_RENDER_AVX2)
+#if defined(ZANDOR_METER_AVX2)
     if (__builtin_cpu_supports("avx2")) return true_peak_scan_avx2;
 #endif
     return true_peak_scan_sse2;

@@ -1,10 +1,12 @@
-#include "level_meter.h"
+#include "meter/level_meter.h"
 
 #include <algorithm>
 #include <cmath>
 #include <limits>
 
+#include "loudness_meter.h"
 #include "sample_peak.h"
+#include "true_peak_meter.h"
 
 namespace {
 
@@ -19,6 +21,20 @@ constexpr int64_t ring_frames = 1 << 17;
 constexpr int64_t batch_frames = 1 << 15;
 
 }  // namespace
+
+struct level_meter::stream_state {
+    stream_state(int channels, int rate_hz, bool with_true_peak);
+    loudness_meter loudness;
+    // The true-peak stage; null when not measured. Any stage that reads the reconstructed
+    // peak (add frames, read the peak so far) can take its place.
+    std::unique_ptr<true_peak_meter> true_peak;
+    float sample_peak = 0.0f;
+    // The ring between the caller and the worker, counted in frames since the start;
+    // the worker owns [measured, added), the caller the rest.
+    std::vector<float> ring;
+    int64_t added = 0;
+    int64_t measured = 0;
+};
 
 level_meter::stream_state::stream_state(int channels, int rate_hz, bool with_true_peak)
     : loudness(channels, rate_hz),
@@ -156,6 +172,7 @@ level_figures level_meter::figures(int stream) const {
     // A true peak can never be below the sample peak.
     const double true_peak = s.true_peak ? to_db(std::max(s.true_peak->peak(), sample_peak))
                                          : std::numeric_limits<double>::quiet_NaN();
-    return {to_db(sample_peak), true_peak, s.loudness.integrated_lufs(),
-            s.loudness.loudness_range_lu()};
+    return {to_db(sample_peak),           true_peak,
+            s.loudness.integrated_lufs(), s.loudness.loudness_range_lu(),
+            s.loudness.momentary_lufs(),  s.loudness.short_term_lufs()};
 }

@@ -1,8 +1,10 @@
-// Measures one stream of interleaved frames: sample peak, true peak, integrated loudness and
-// loudness range. The measuring runs on a thread of its own, so that it overlaps the work of
-// the caller: add() copies the frames into a ring of fixed size (waiting only while the ring
-// is full) and figures() waits until everything added has been measured. Memory does not
-// grow with the length of the stream.
+// The meter's interface: measures one stream of interleaved frames (sample peak, true peak,
+// momentary, short-term and integrated loudness, loudness range), as any program that holds
+// audio in memory can use it. Create one, add frames, read the figures; it depends on the
+// standard library alone. The measuring runs on a thread of its own, so that it overlaps the work
+// of the caller: add() copies the frames into a ring of fixed size (waiting only while the ring is
+// full) and figures() waits until everything added has been measured. Memory does not grow with the
+// length of the stream.
 #pragma once
 
 #include <condition_variable>
@@ -12,14 +14,13 @@
 #include <thread>
 #include <vector>
 
-#include "loudness_meter.h"
-#include "true_peak_meter.h"
-
 struct level_figures {
     double sample_peak_dbfs;   // -inf for digital silence
     double true_peak_dbtp;     // -inf for silence, NaN when not measured
     double loudness_lufs;      // integrated loudness, -inf when too short or too quiet to gate
     double loudness_range_lu;  // -inf when too short (under 3 s) or too quiet to gate
+    double momentary_lufs;     // the last 400 ms; -inf when too quiet
+    double short_term_lufs;    // the last 3 s; -inf when too quiet
 };
 
 class level_meter {
@@ -46,17 +47,8 @@ public:
     level_figures figures(int stream = 0) const;
 
 private:
-    struct stream_state {
-        stream_state(int channels, int rate_hz, bool with_true_peak);
-        loudness_meter loudness;
-        std::unique_ptr<true_peak_meter> true_peak;  // null when not measured
-        float sample_peak = 0.0f;
-        // The ring between the caller and the worker, counted in frames since the start;
-        // the worker owns [measured, added), the caller the rest.
-        std::vector<float> ring;
-        int64_t added = 0;
-        int64_t measured = 0;
-    };
+    // Each stream's meters and its ring between the caller and the worker.
+    struct stream_state;
 
     void measure(stream_state& s, int64_t start, int64_t frames);
     void measure_pair(int64_t start_a, int64_t start_b, int64_t frames);

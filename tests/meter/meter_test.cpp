@@ -8,8 +8,8 @@
 #include <random>
 #include <vector>
 
-#include "level_meter.h"
 #include "loudness_meter.h"
+#include "meter/level_meter.h"
 #include "true_peak_meter.h"
 #include "true_peak_scan.h"
 

@@ -1,4 +1,4 @@
-#include "stereo_lanes.h"
+#include "meter/stereo_lanes.h"
 
 #if defined(__SSE2__)
 #include <emmintrin.h>

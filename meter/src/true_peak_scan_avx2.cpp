@@ -3,7 +3,7 @@
 // inline library function compiled here can be picked by the linker for the other files.
 #include "true_peak_scan.h"
 
-#if defined(ZANDOR_RENDER_AVX2) && defined(__AVX2__)
+#if defined(ZANDOR_METER_AVX2) && defined(__AVX2__)
 
 #include <immintrin.h>
 

@@ -3,8 +3,8 @@
 #include <algorithm>
 #include <cmath>
 
+#include "meter/stereo_lanes.h"
 #include "sample_peak.h"
-#include "stereo_lanes.h"
 
 namespace {
 
