@@ -10,16 +10,16 @@
 #include <string>
 #include <vector>
 
-#include "atomic_file.h"
-#include "fx_preset.h"
-#include "gain_reduction_meter.h"
-#include "loudness_search.h"
+#include "audio/atomic_file.h"
+#include "audio/sample_quantiser.h"
+#include "cli/command_line.h"
+#include "delivery/loudness_search.h"
+#include "host/fx_preset.h"
+#include "host/parameter_mapper.h"
+#include "host/quantity.h"
+#include "measure/gain_reduction_meter.h"
 #include "meter/level_meter.h"
-#include "parameter_mapper.h"
-#include "quantity.h"
 #include "render_error.h"
-#include "render_options.h"
-#include "sample_quantiser.h"
 #include "vst/base/vst_abi.h"
 
 namespace {

@@ -7,17 +7,19 @@
 #include <optional>
 #include <string>
 
-#include "audio_file.h"
-#include "batch_render.h"
-#include "demo_programme.h"
-#include "effect_settings.h"
-#include "file_render.h"
-#include "input_source.h"
-#include "plugin_location.h"
-#include "preset_io.h"
+#include "audio/audio_file.h"
+#include "audio/demo_programme.h"
+#include "audio/input_source.h"
+#include "cli/command_line.h"
+#include "cli/progress_bar.h"
+#include "cli/report.h"
+#include "delivery/batch_render.h"
+#include "delivery/file_render.h"
+#include "delivery/render_options.h"
+#include "host/effect_settings.h"
+#include "host/plugin_location.h"
+#include "host/preset_io.h"
 #include "render_error.h"
-#include "render_options.h"
-#include "render_report.h"
 
 namespace {
 
@@ -62,7 +64,7 @@ void print_help(const render_options& options) {
     try {
         render_options plain;
         plain.plugin_path = options.plugin_path;
-        effect_settings fx(plain, {}, 44100.0, 0);
+        effect_settings fx(chosen_effect(plain), 44100.0, 0);
         std::fputs("\nThe plug-in's parameters (as --list-params shows them):\n", stdout);
         list_parameters(stdout, fx.plugin(), fx.mapper(), false);
     } catch (const render_error& e) {
@@ -100,13 +102,14 @@ int run(const render_options& o) {
         o.demo ? demo_settings : std::vector<parameter_request>{};
 
     if (o.list_parameters || !o.preset_out.empty()) {
-        effect_settings fx(o, defaults, 44100.0, 0);
+        effect_settings fx(chosen_effect(o, defaults), 44100.0, 0);
         if (o.list_parameters) list_parameters(stdout, fx.plugin(), fx.mapper(), o.json);
         if (!o.preset_out.empty()) save_preset(fx.plugin(), o.preset_out);
     }
     if (input.empty()) return 0;
 
-    const render_report report = render_file(o, defaults, input, output, true);
+    progress_bar bar;
+    const render_report report = render_file(o, defaults, input, output, &bar);
     // Audio on standard output leaves the report to standard error.
     std::FILE* out = report.output_to_stdout ? stderr : stdout;
     if (o.json)
