@@ -45,6 +45,7 @@ public:
     void commit(int64_t frames, int stream = 0);
     // The figures of everything added to a stream so far, once the worker has measured it all.
     level_figures figures(int stream = 0) const;
+    int channels() const { return channels_; }
 
 private:
     // Each stream's meters and its ring between the caller and the worker.

@@ -307,7 +307,7 @@ int integer_bits(int format) {
 }  // namespace
 
 audio_writer::audio_writer(int fd, const std::string& shown_name, const output_encoding& encoding,
-                           int channels, int rate_hz, level_meter* written)
+                           int channels, int rate_hz, frame_sink* written)
     : name_(shown_name), channels_(channels), written_(written) {
     SF_INFO info{};
     info.format = encoding.format;
@@ -350,19 +350,15 @@ void audio_writer::write(const float* interleaved, int64_t frames) {
             words_.resize(samples);
             decoded_.resize(samples);
         }
-        // The decoded samples go straight into the meter's ring where it has the room.
-        float* reserved = written_ != nullptr ? written_->reserve(frames) : nullptr;
-        float* decoded = reserved != nullptr ? reserved : decoded_.data();
+        // The decoded samples go straight into the next stage's room where it has one.
+        float* room = written_ != nullptr ? written_->room(frames) : nullptr;
+        float* decoded = room != nullptr ? room : decoded_.data();
         quantiser_->quantise(interleaved, words_.data(), decoded, static_cast<int64_t>(samples));
         done = sf_writef_int(sndfile_, words_.data(), frames);
-        if (reserved != nullptr) {
-            written_->commit(frames);
-        } else if (written_ != nullptr) {
-            written_->add(decoded, frames);
-        }
+        if (written_ != nullptr) written_->write(decoded, frames);
     } else {
         done = sf_writef_float(sndfile_, interleaved, frames);
-        if (written_ != nullptr) written_->add(interleaved, frames);
+        if (written_ != nullptr) written_->write(interleaved, frames);
     }
     if (done != frames) {
         throw render_error(exit_status::output,

@@ -5,12 +5,11 @@
 #include <memory>
 #include <optional>
 #include <string>
-
 #include <vector>
 
 #include "audio/frame_sink.h"
+#include "audio/frame_source.h"
 #include "audio/sample_quantiser.h"
-#include "meter/level_meter.h"
 
 struct sf_private_tag;
 
@@ -29,10 +28,10 @@ struct audio_shape {
 // An input file, opened for reading as interleaved 32-bit floats. The constructor refuses a
 // missing or unreadable file and more than two channels with render_error(input) naming the file as
 // `shown_name` (the path when empty).
-class audio_reader {
+class audio_reader : public frame_source {
 public:
     explicit audio_reader(const std::string& path, const std::string& shown_name = {});
-    ~audio_reader();
+    ~audio_reader() override;
     audio_reader(const audio_reader&) = delete;
     audio_reader& operator=(const audio_reader&) = delete;
 
@@ -41,6 +40,10 @@ public:
     // Reads up to `frames` frames; answers how many were read, 0 at the end. A read error is
     // thrown, not mistaken for the end of the file.
     int64_t read(float* interleaved, int64_t frames);
+    const float* next(float* buffer, int64_t frames, int64_t& got) override {
+        got = read(buffer, frames);
+        return buffer;
+    }
 
     // The length the file's header states, which a damaged file may not reach; libsndfile
     // reports the frames really there as shape().frames.
@@ -87,12 +90,13 @@ struct output_encoding {
 };
 
 // An output written as interleaved 32-bit floats into an open descriptor (which stays the
-// caller's). Integer formats are quantised here, rounded to nearest; `written` (optional)
-// measures exactly the samples a reader of the file gets back, for formats that are not lossy.
+// caller's). Integer formats are quantised here, rounded to nearest. The samples a reader of
+// the file gets back go on to `written` (optional), the next stage, for formats that are not
+// lossy: a lossy file decodes to other samples, which only reading it back can tell.
 class audio_writer : public frame_sink {
 public:
     audio_writer(int fd, const std::string& shown_name, const output_encoding& encoding,
-                 int channels, int rate_hz, level_meter* written);
+                 int channels, int rate_hz, frame_sink* written);
     ~audio_writer() override;
     audio_writer(const audio_writer&) = delete;
     audio_writer& operator=(const audio_writer&) = delete;
@@ -106,7 +110,7 @@ private:
     int channels_;
     sf_private_tag* sndfile_ = nullptr;
     std::optional<sample_quantiser> quantiser_;
-    level_meter* written_;
+    frame_sink* written_;
     std::vector<int32_t> words_;
     std::vector<float> decoded_;
 };

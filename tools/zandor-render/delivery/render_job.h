@@ -1,11 +1,13 @@
 // The render itself: reads the input in blocks, runs each block through the effect, removes
-// the effect's delay and writes the output, measuring both sides on the way.
+// the effect's delay and writes the output, measuring the gain reduction on the way. The
+// levels of either side are measured by stages around it (measure/measured_stages.h).
 #pragma once
 
 #include <cstdint>
 
 #include "audio/audio_file.h"
 #include "audio/frame_sink.h"
+#include "audio/frame_source.h"
 #include "host/vst_plugin.h"
 #include "meter/level_meter.h"
 
@@ -24,11 +26,7 @@ struct render_setup {
     // the input's length and lines up with it frame for frame. true: the output starts with
     // the delay and is longer by it, so nothing at the end is lost either.
     bool keep_latency = false;
-    double reference_gain_db = 0.0;  // the effect's gain where it does not limit
-    bool measure_input = true;       // false: figures.input stays empty
-    // Where the input is measured: stream 1 of this meter (whose stream 0 measures the
-    // output, so that one worker measures both); null: a meter of the render's own.
-    level_meter* input_meter = nullptr;
+    double reference_gain_db = 0.0;       // the effect's gain where it does not limit
     render_progress* progress = nullptr;  // null: nobody is told
 };
 
@@ -45,19 +43,7 @@ struct render_figures {
 
 // The effect must be started, with at least as many inputs and outputs as the file has
 // channels. A mono file feeds the first two inputs alike (as a stereo track carrying a mono
-// signal does), so a stereo effect treats it as it would a centred mono source. The output
-// goes to `out`, which measures it if it is to be measured; figures.output is left empty.
-render_figures render_stream(vst_plugin& plugin, audio_reader& in, frame_sink& out,
-                             const render_setup& setup);
-
-// A sink that only measures: for passes that find the settings of the real render.
-class metering_sink : public frame_sink {
-public:
-    explicit metering_sink(level_meter& meter) : meter_(meter) {}
-    void write(const float* interleaved, int64_t frames) override {
-        meter_.add(interleaved, frames);
-    }
-
-private:
-    level_meter& meter_;
-};
+// signal does), so a stereo effect treats it as it would a centred mono source. Frames of
+// `shape` come from `in` and go to `out`; figures.input and figures.output are left empty.
+render_figures render_stream(vst_plugin& plugin, const audio_shape& shape, frame_source& in,
+                             frame_sink& out, const render_setup& setup);
