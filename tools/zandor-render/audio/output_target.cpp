@@ -7,6 +7,7 @@
 #include <cerrno>
 #include <cstdlib>
 #include <cstring>
+#include <filesystem>
 
 #include "render_error.h"
 
@@ -34,6 +35,17 @@ void copy_all(int from, int to, const std::string& name) {
 }
 
 }  // namespace
+
+void ensure_folder(const std::string& dir) {
+    namespace fs = std::filesystem;
+    std::error_code error;
+    if (fs::is_directory(dir, error)) return;
+    if (fs::exists(dir, error))
+        throw render_error(exit_status::output, "cannot write into " + dir + ": not a folder");
+    fs::create_directories(dir, error);
+    if (error)
+        throw render_error(exit_status::output, "cannot create " + dir + ": " + error.message());
+}
 
 std::string temporary_folder() {
     const char* dir = std::getenv("TMPDIR");

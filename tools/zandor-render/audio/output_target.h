@@ -36,5 +36,9 @@ private:
     std::optional<atomic_file> file_;
 };
 
+// Creates the folder `dir` and its missing parents; throws render_error(output) when it
+// cannot, or when `dir` is something other than a folder.
+void ensure_folder(const std::string& dir);
+
 // The folder for temporary files that have no destination folder: $TMPDIR, else /tmp.
 std::string temporary_folder();

@@ -3,6 +3,8 @@
 #include <cmath>
 #include <string>
 
+#include "cli/json_report.h"
+
 namespace {
 
 std::string number(double value, int decimals) {
@@ -12,12 +14,6 @@ std::string number(double value, int decimals) {
     char text[64];
     std::snprintf(text, sizeof text, "%.*f", decimals, value);
     return text;
-}
-
-// JSON has no infinities: a level of digital silence, or a loudness too quiet or too short
-// to measure, is null.
-std::string json_number(double value, int decimals) {
-    return std::isfinite(value) ? number(value, decimals) : "null";
 }
 
 std::string channel_words(int channels) {
@@ -36,49 +32,7 @@ double speed_of(const render_report& r) {
     return r.figures.wall_seconds > 0.0 ? seconds_of(r) / r.figures.wall_seconds : 0.0;
 }
 
-// Input and output are described with the same keys.
-std::string levels_json(const std::string& file, const level_figures& l) {
-    return "{\"file\": " + json_string(file) +
-           ", \"sample_peak_dbfs\": " + json_number(l.sample_peak_dbfs, 2) +
-           ", \"true_peak_dbtp\": " + json_number(l.true_peak_dbtp, 2) +
-           ", \"integrated_lufs\": " + json_number(l.loudness_lufs, 2) +
-           ", \"loudness_range_lu\": " + json_number(l.loudness_range_lu, 2) + "}";
-}
-
-std::string target_json(const char* name, const std::optional<double>& asked, double achieved) {
-    if (!asked) return "";
-    return std::string("\"") + name + "\": {\"asked\": " + json_number(*asked, 2) +
-           ", \"achieved\": " + json_number(achieved, 2) + "}";
-}
-
-std::string targets_json(const render_report& r) {
-    std::string items =
-        target_json("true_peak_dbtp", r.targets.true_peak_dbtp, r.figures.output.true_peak_dbtp);
-    const std::string loudness =
-        target_json("loudness_lufs", r.targets.loudness_lufs, r.figures.output.loudness_lufs);
-    if (!loudness.empty()) items += (items.empty() ? "" : ", ") + loudness;
-    return "{" + items + "}";
-}
-
 }  // namespace
-
-std::string json_string(const std::string& s) {
-    std::string out = "\"";
-    for (const char ch : s) {
-        const unsigned char c = static_cast<unsigned char>(ch);
-        if (c == '"' || c == '\\') {
-            out += '\\';
-            out += ch;
-        } else if (c < 0x20) {
-            char escaped[8];
-            std::snprintf(escaped, sizeof escaped, "\\u%04x", c);
-            out += escaped;
-        } else {
-            out += ch;
-        }
-    }
-    return out + "\"";
-}
 
 void print_text_report(std::FILE* out, const render_report& r) {
     const render_figures& f = r.figures;
@@ -128,37 +82,6 @@ void print_text_report(std::FILE* out, const render_report& r) {
                  number(f.wall_seconds, 3).c_str(), passes.c_str());
 }
 
-void print_json_report(std::FILE* out, const render_report& r) {
-    const render_figures& f = r.figures;
-    std::fprintf(out, "{\n  \"effect\": %s,\n", json_string(r.effect_name).c_str());
-    std::fprintf(out, "  \"settings\": {");
-    bool first = true;
-    for (const auto& [name, display] : r.settings) {
-        std::fprintf(out, "%s%s: %s", first ? "" : ", ", json_string(name).c_str(),
-                     json_string(display).c_str());
-        first = false;
-    }
-    std::fprintf(out, "},\n");
-    std::fprintf(out, "  \"input\": %s,\n", levels_json(r.input_path, f.input).c_str());
-    std::fprintf(out, "  \"output\": %s,\n", levels_json(r.output_path, f.output).c_str());
-    std::fprintf(out, "  \"input_truncated\": %s,\n", r.input_truncated ? "true" : "false");
-    std::fprintf(out, "  \"targets\": %s,\n  \"passes\": %d,\n", targets_json(r).c_str(), r.passes);
-    std::fprintf(out, "  \"gain_reduction_db\": {\"largest\": %s, \"average\": %s},\n",
-                 json_number(f.largest_reduction_db, 2).c_str(),
-                 json_number(f.average_reduction_db, 2).c_str());
-    std::fprintf(out, "  \"channels\": %d,\n  \"sample_rate_hz\": %d,\n", r.input_shape.channels,
-                 r.input_shape.rate_hz);
-    std::fprintf(out, "  \"output_format\": %s,\n", json_string(r.output_format).c_str());
-    std::fprintf(out, "  \"frames\": %lld,\n  \"output_frames\": %lld,\n",
-                 static_cast<long long>(f.input_frames), static_cast<long long>(f.output_frames));
-    std::fprintf(out, "  \"seconds\": %s,\n", json_number(seconds_of(r), 3).c_str());
-    std::fprintf(out, "  \"latency_frames\": %d,\n  \"latency_removed\": %s,\n", f.latency_frames,
-                 r.keep_latency ? "false" : "true");
-    std::fprintf(out, "  \"block_frames\": %d,\n", r.block_frames);
-    std::fprintf(out, "  \"wall_seconds\": %s,\n  \"speed_x_realtime\": %s\n}\n",
-                 json_number(f.wall_seconds, 3).c_str(), json_number(speed_of(r), 1).c_str());
-}
-
 void print_batch_line(std::FILE* out, const render_report& r) {
     const level_figures& o = r.figures.output;
     std::fprintf(out, "%s -> %s: %s LUFS, %s dBTP\n", r.input_path.c_str(), r.output_path.c_str(),
@@ -173,6 +96,50 @@ void print_text_analysis(std::FILE* out, const std::string& file, const level_fi
     std::fprintf(out, "  loudness range  %7s LU\n", number(l.loudness_range_lu, 1).c_str());
 }
 
-void print_json_analysis(std::FILE* out, const std::string& file, const level_figures& l) {
-    std::fprintf(out, "{\"input\": %s}\n", levels_json(file, l).c_str());
+void print_report(std::FILE* out, const render_report& report, bool json) {
+    if (json)
+        std::fprintf(out, "%s\n", report_json(report).c_str());
+    else
+        print_text_report(out, report);
+}
+
+void print_analysis(std::FILE* out, const std::string& file, const level_figures& levels,
+                    bool json) {
+    if (json)
+        std::fprintf(out, "%s\n", analysis_json(file, levels).c_str());
+    else
+        print_text_analysis(out, file, levels);
+}
+
+void print_parameters(std::FILE* out, vst_plugin& plugin, parameter_mapper& mapper, bool json) {
+    if (json) {
+        std::fprintf(out, "%s\n", parameters_json(plugin, mapper).c_str());
+        return;
+    }
+    std::fprintf(out, "%s, %d parameters:\n", plugin.effect_name().c_str(),
+                 plugin.parameter_count());
+    for (int i = 0; i < plugin.parameter_count(); ++i) {
+        std::fprintf(out, "  %-12s %-10s (%s)\n", plugin.parameter_name(i).c_str(),
+                     plugin.parameter_display(i).c_str(), mapper.range_text(i).c_str());
+    }
+}
+
+batch_printer::batch_printer(std::FILE* out, bool json) : out_(out), json_(json) {}
+
+void batch_printer::print(const batch_outcome& outcome) {
+    if (json_) {
+        const std::string text =
+            outcome.report ? report_json(*outcome.report) : batch_failure_json(outcome);
+        std::fprintf(out_, "%s%s", printed_ == 0 ? "[\n" : ",\n", text.c_str());
+    } else if (outcome.report) {
+        print_batch_line(out_, *outcome.report);
+    } else {
+        std::fprintf(out_, "%s: %s\n", outcome.input.c_str(), outcome.error.c_str());
+    }
+    ++printed_;
+    std::fflush(out_);
+}
+
+void batch_printer::finish() {
+    if (json_) std::fputs(printed_ > 0 ? "\n]\n" : "[]\n", out_);
 }

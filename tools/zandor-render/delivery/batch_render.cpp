@@ -1,148 +1,120 @@
 #include "delivery/batch_render.h"
 
-#include <sys/stat.h>
-
 #include <algorithm>
 #include <atomic>
 #include <cctype>
-#include <cerrno>
-#include <cstdlib>
-#include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <set>
-#include <string>
 #include <thread>
 #include <vector>
 
-#include "cli/report.h"
+#include "audio/output_target.h"
 #include "delivery/file_render.h"
 #include "render_error.h"
 
+namespace fs = std::filesystem;
+
 namespace {
 
-struct file_result {
-    bool done = false;
-    int status = 0;
-    std::string text;  // the line, or the JSON object, for this file
-};
-
 // The output's name: the input's file name, with the extension --format names.
-std::string output_name(const render_options& o, const std::string& input) {
-    const size_t slash = input.rfind('/');
-    std::string name = slash == std::string::npos ? input : input.substr(slash + 1);
+fs::path output_name(const render_options& o, const std::string& input) {
+    fs::path name = fs::path(input).filename();
     if (!o.format) return name;
     std::string extension = *o.format;
     for (char& c : extension) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
-    const size_t dot = name.rfind('.');
-    if (dot != std::string::npos && dot > 0) name.resize(dot);
-    return name + "." + extension;
+    return name.replace_extension(extension);
 }
 
-std::string printed(void (*print)(std::FILE*, const render_report&), const render_report& r) {
-    char* buffer = nullptr;
-    size_t size = 0;
-    std::FILE* memory = open_memstream(&buffer, &size);
-    if (memory == nullptr) throw std::bad_alloc();
-    print(memory, r);
-    std::fclose(memory);
-    std::string text(buffer, size);
-    std::free(buffer);
-    return text;
+// Each input's output path; empty for a second input that would write where an earlier one
+// does.
+std::vector<std::string> output_paths(const render_options& o) {
+    std::vector<std::string> outputs;
+    std::set<std::string> claimed;
+    for (const std::string& input : o.inputs) {
+        std::string path = (fs::path(o.out_dir) / output_name(o, input)).string();
+        if (!claimed.insert(path).second) path.clear();
+        outputs.push_back(std::move(path));
+    }
+    return outputs;
 }
+
+// The batch's files, handed to the workers one by one and to `ready` in order.
+class batch {
+public:
+    batch(const render_options& o, const std::function<void(const batch_outcome&)>& ready)
+        : o_(o),
+          ready_(ready),
+          outputs_(output_paths(o)),
+          outcomes_(o.inputs.size()),
+          done_(o.inputs.size(), false) {}
+
+    void work() {
+        for (size_t i; (i = next_++) < outcomes_.size();) {
+            batch_outcome outcome = render_one(i);
+            const std::lock_guard<std::mutex> hold(lock_);
+            outcomes_[i] = std::move(outcome);
+            done_[i] = true;
+            for (; handed_ < outcomes_.size() && done_[handed_]; ++handed_)
+                ready_(outcomes_[handed_]);
+        }
+    }
+
+    int worst_status() const {
+        int worst = 0;
+        for (const batch_outcome& r : outcomes_) worst = std::max(worst, r.status);
+        return worst;
+    }
+
+private:
+    batch_outcome render_one(size_t i) {
+        batch_outcome outcome;
+        outcome.input = o_.inputs[i];
+        auto failed = [&](exit_status status, const std::string& message) {
+            outcome.status = static_cast<int>(status);
+            outcome.error = message;
+        };
+        try {
+            if (o_.inputs[i] == "-")
+                throw render_error(exit_status::usage, "standard input cannot be batched");
+            if (outputs_[i].empty()) {
+                throw render_error(
+                    exit_status::output,
+                    "another input already renders to " +
+                        (fs::path(o_.out_dir) / output_name(o_, o_.inputs[i])).string());
+            }
+            outcome.report = render_file(o_, {}, o_.inputs[i], outputs_[i], nullptr);
+        } catch (const render_error& e) {
+            failed(e.code(), e.what());
+        } catch (const std::bad_alloc&) {
+            failed(exit_status::failure, "out of memory");
+        } catch (const std::exception& e) {
+            failed(exit_status::failure, e.what());
+        }
+        return outcome;
+    }
+
+    const render_options& o_;
+    const std::function<void(const batch_outcome&)>& ready_;
+    const std::vector<std::string> outputs_;
+    std::vector<batch_outcome> outcomes_;
+    std::vector<bool> done_;
+    std::atomic<size_t> next_{0};
+    std::mutex lock_;
+    size_t handed_ = 0;
+};
 
 }  // namespace
 
-std::string join_path(const std::string& dir, const std::string& file) {
-    if (dir.empty()) return file;
-    return dir.back() == '/' ? dir + file : dir + "/" + file;
-}
-
-void make_folder(const std::string& dir) {
-    for (size_t at = 1; at <= dir.size(); ++at) {
-        if (at != dir.size() && dir[at] != '/') continue;
-        const std::string part = dir.substr(0, at);
-        if (mkdir(part.c_str(), 0777) != 0 && errno != EEXIST) {
-            throw render_error(exit_status::output,
-                               "cannot create " + part + ": " + std::strerror(errno));
-        }
-    }
-    struct stat st {};
-    if (stat(dir.c_str(), &st) != 0 || !S_ISDIR(st.st_mode))
-        throw render_error(exit_status::output, "cannot write into " + dir + ": not a folder");
-}
-
-int render_batch(const render_options& o, std::FILE* out) {
-    make_folder(o.out_dir);
-    const size_t count = o.inputs.size();
-    std::vector<file_result> results(count);
-    std::vector<std::string> outputs(count);
-    std::set<std::string> claimed;
-    for (size_t i = 0; i < count; ++i) {
-        outputs[i] = join_path(o.out_dir, output_name(o, o.inputs[i]));
-        if (!claimed.insert(outputs[i]).second) outputs[i].clear();  // a second file, same name
-    }
-
-    std::mutex lock;
-    size_t printed_upto = 0;
-    auto print_ready = [&] {
-        for (; printed_upto < count && results[printed_upto].done; ++printed_upto) {
-            if (o.json)
-                std::fprintf(out, "%s%s", printed_upto == 0 ? "[\n" : ",\n",
-                             results[printed_upto].text.c_str());
-            else
-                std::fputs(results[printed_upto].text.c_str(), out);
-        }
-        std::fflush(out);
-    };
-
-    auto failed = [&](size_t i, exit_status status, const std::string& message) {
-        file_result r;
-        r.status = static_cast<int>(status);
-        r.text = o.json ? "{\"file\": " + json_string(o.inputs[i]) +
-                              ", \"error\": " + json_string(message) +
-                              ", \"exit_status\": " + std::to_string(r.status) + "}"
-                        : o.inputs[i] + ": " + message + "\n";
-        return r;
-    };
-    std::atomic<size_t> next{0};
-    auto work = [&] {
-        for (size_t i; (i = next++) < count;) {
-            file_result r;
-            try {
-                if (o.inputs[i] == "-")
-                    throw render_error(exit_status::usage, "standard input cannot be batched");
-                if (outputs[i].empty()) {
-                    throw render_error(exit_status::output,
-                                       "another input already renders to " +
-                                           join_path(o.out_dir, output_name(o, o.inputs[i])));
-                }
-                const render_report report = render_file(o, {}, o.inputs[i], outputs[i], nullptr);
-                r.text =
-                    o.json ? printed(print_json_report, report) : printed(print_batch_line, report);
-                if (o.json && !r.text.empty() && r.text.back() == '\n') r.text.pop_back();
-            } catch (const render_error& e) {
-                r = failed(i, e.code(), e.what());
-            } catch (const std::bad_alloc&) {
-                r = failed(i, exit_status::failure, "out of memory");
-            } catch (const std::exception& e) {
-                r = failed(i, exit_status::failure, e.what());
-            }
-            const std::lock_guard<std::mutex> hold(lock);
-            results[i] = std::move(r);
-            results[i].done = true;
-            print_ready();
-        }
-    };
-
+int render_batch(const render_options& o, const std::function<void(const batch_outcome&)>& ready) {
+    ensure_folder(o.out_dir);
+    batch files(o, ready);
     const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t jobs = std::min<size_t>(count, o.jobs > 0 ? static_cast<size_t>(o.jobs) : cores);
+    const size_t jobs =
+        std::min<size_t>(o.inputs.size(), o.jobs > 0 ? static_cast<size_t>(o.jobs) : cores);
     std::vector<std::thread> threads;
-    for (size_t j = 1; j < jobs; ++j) threads.emplace_back(work);
-    work();
+    for (size_t j = 1; j < jobs; ++j) threads.emplace_back([&files] { files.work(); });
+    files.work();
     for (std::thread& t : threads) t.join();
-    if (o.json) std::fputs(count > 0 ? "\n]\n" : "[]\n", out);
-
-    int worst = 0;
-    for (const file_result& r : results) worst = std::max(worst, r.status);
-    return worst;
+    return files.worst_status();
 }
