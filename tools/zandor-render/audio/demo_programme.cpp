@@ -27,79 +27,107 @@ private:
     uint32_t state_ = 0x2545F491u;
 };
 
-}  // namespace
+// The programme's two channels as they are mixed, before they are scaled to their peak.
+struct mix {
+    explicit mix(int frames)
+        : frames(frames),
+          left(static_cast<size_t>(frames), 0.0),
+          right(static_cast<size_t>(frames), 0.0) {}
+    int frames;
+    std::vector<double> left;
+    std::vector<double> right;
+};
 
-std::vector<float> make_demo_programme() {
-    const int frames = static_cast<int>(demo_seconds * demo_rate_hz);
-    std::vector<double> left(static_cast<size_t>(frames), 0.0);
-    std::vector<double> right(static_cast<size_t>(frames), 0.0);
-    const double rate = demo_rate_hz;
+constexpr double rate = demo_rate_hz;
+constexpr double beat = 0.5;  // seconds: 120 beats a minute
 
-    // The chord: A minor, each voice a little detuned between the channels.
+// The chord: A minor, each voice a little detuned between the channels.
+void add_chord(mix& m) {
     const double voices_hz[] = {110.0, 130.81, 164.81, 220.0};
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < m.frames; ++i) {
         const double t = i / rate;
         const double swell = 0.8 + 0.2 * std::sin(2 * pi * 0.25 * t);
         for (double hz : voices_hz) {
-            left[static_cast<size_t>(i)] += 0.03 * swell * std::sin(2 * pi * hz * t);
-            right[static_cast<size_t>(i)] += 0.03 * swell * std::sin(2 * pi * hz * 1.003 * t + 0.5);
+            m.left[static_cast<size_t>(i)] += 0.03 * swell * std::sin(2 * pi * hz * t);
+            m.right[static_cast<size_t>(i)] +=
+                0.03 * swell * std::sin(2 * pi * hz * 1.003 * t + 0.5);
         }
     }
+}
 
-    // Drums at 120 beats a minute: a kick on every beat, a snare on beats two and four and a
-    // hi-hat on every eighth.
+// Kick: a sine falling from 150 Hz to 45 Hz.
+void add_kick(mix& m, int start) {
+    double phase = 0.0;
+    for (int i = 0; i < static_cast<int>(0.35 * rate) && start + i < m.frames; ++i) {
+        const double t = i / rate;
+        const double hz = 45.0 + 105.0 * std::exp(-t / 0.03);
+        phase += 2 * pi * hz / rate;
+        const double v = 0.8 * std::exp(-t / 0.12) * std::sin(phase);
+        m.left[static_cast<size_t>(start + i)] += v;
+        m.right[static_cast<size_t>(start + i)] += v;
+    }
+}
+
+// Snare: a noise burst with a short tonal body.
+void add_snare(mix& m, int start, noise& rng) {
+    for (int i = 0; i < static_cast<int>(0.2 * rate) && start + i < m.frames; ++i) {
+        const double t = i / rate;
+        const double body = 0.3 * std::exp(-t / 0.04) * std::sin(2 * pi * 185.0 * t);
+        const double hiss = 0.45 * std::exp(-t / 0.06) * rng.next();
+        m.left[static_cast<size_t>(start + i)] += body + hiss;
+        m.right[static_cast<size_t>(start + i)] += body + 0.9 * hiss;
+    }
+}
+
+// Hi-hat: differentiated noise, a little to the right.
+void add_hat(mix& m, int start, noise& rng) {
+    double previous = 0.0;
+    for (int i = 0; i < static_cast<int>(0.05 * rate) && start + i < m.frames; ++i) {
+        const double t = i / rate;
+        const double white = rng.next();
+        const double v = 0.15 * std::exp(-t / 0.012) * (white - previous);
+        previous = white;
+        m.left[static_cast<size_t>(start + i)] += 0.7 * v;
+        m.right[static_cast<size_t>(start + i)] += v;
+    }
+}
+
+// Drums: a kick on every beat, a snare on beats two and four and a hi-hat on every eighth.
+void add_drums(mix& m) {
     noise rng;
-    const double beat = 0.5;
     for (int n = 0; n * beat < demo_seconds; ++n) {
         const int start = static_cast<int>(n * beat * rate);
-        // Kick: a sine falling from 150 Hz to 45 Hz.
-        double phase = 0.0;
-        for (int i = 0; i < static_cast<int>(0.35 * rate) && start + i < frames; ++i) {
-            const double t = i / rate;
-            const double hz = 45.0 + 105.0 * std::exp(-t / 0.03);
-            phase += 2 * pi * hz / rate;
-            const double v = 0.8 * std::exp(-t / 0.12) * std::sin(phase);
-            left[static_cast<size_t>(start + i)] += v;
-            right[static_cast<size_t>(start + i)] += v;
-        }
-        // Snare: a noise burst with a short tonal body.
-        if (n % 2 == 1) {
-            for (int i = 0; i < static_cast<int>(0.2 * rate) && start + i < frames; ++i) {
-                const double t = i / rate;
-                const double body = 0.3 * std::exp(-t / 0.04) * std::sin(2 * pi * 185.0 * t);
-                const double hiss = 0.45 * std::exp(-t / 0.06) * rng.next();
-                left[static_cast<size_t>(start + i)] += body + hiss;
-                right[static_cast<size_t>(start + i)] += body + 0.9 * hiss;
-            }
-        }
-        // Hi-hat: differentiated noise, a little to the right.
-        for (int half = 0; half < 2; ++half) {
-            const int hat = start + static_cast<int>(half * beat / 2 * rate);
-            double previous = 0.0;
-            for (int i = 0; i < static_cast<int>(0.05 * rate) && hat + i < frames; ++i) {
-                const double t = i / rate;
-                const double white = rng.next();
-                const double v = 0.15 * std::exp(-t / 0.012) * (white - previous);
-                previous = white;
-                left[static_cast<size_t>(hat + i)] += 0.7 * v;
-                right[static_cast<size_t>(hat + i)] += v;
-            }
-        }
+        add_kick(m, start);
+        if (n % 2 == 1) add_snare(m, start, rng);
+        for (int half = 0; half < 2; ++half)
+            add_hat(m, start + static_cast<int>(half * beat / 2 * rate), rng);
     }
+}
 
+// The mix as interleaved floats peaking at -1 dBFS.
+std::vector<float> scaled_to_peak(const mix& m) {
     double peak = 0.0;
-    for (int i = 0; i < frames; ++i)
-        peak = std::max({peak, std::fabs(left[static_cast<size_t>(i)]),
-                         std::fabs(right[static_cast<size_t>(i)])});
-    const double scale = std::pow(10.0, -1.0 / 20.0) / peak;  // peaks at -1 dBFS
-    std::vector<float> interleaved(static_cast<size_t>(frames) * 2);
-    for (int i = 0; i < frames; ++i) {
+    for (int i = 0; i < m.frames; ++i)
+        peak = std::max({peak, std::fabs(m.left[static_cast<size_t>(i)]),
+                         std::fabs(m.right[static_cast<size_t>(i)])});
+    const double scale = std::pow(10.0, -1.0 / 20.0) / peak;
+    std::vector<float> interleaved(static_cast<size_t>(m.frames) * 2);
+    for (int i = 0; i < m.frames; ++i) {
         interleaved[static_cast<size_t>(2 * i)] =
-            static_cast<float>(left[static_cast<size_t>(i)] * scale);
+            static_cast<float>(m.left[static_cast<size_t>(i)] * scale);
         interleaved[static_cast<size_t>(2 * i + 1)] =
-            static_cast<float>(right[static_cast<size_t>(i)] * scale);
+            static_cast<float>(m.right[static_cast<size_t>(i)] * scale);
     }
     return interleaved;
+}
+
+}  // namespace
+
+std::vector<float> make_demo_programme() {
+    mix m(static_cast<int>(demo_seconds * demo_rate_hz));
+    add_chord(m);
+    add_drums(m);
+    return scaled_to_peak(m);
 }
 
 void write_demo_programme(const std::string& path) {

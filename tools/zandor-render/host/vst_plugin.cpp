@@ -77,10 +77,8 @@ std::string canonical_path(const std::string& path) {
     throw render_error(exit_status::plugin, message);
 }
 
-}  // namespace
-
-vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_block_frames)
-    : path_(module_path), max_block_frames_(max_block_frames) {
+// Opens the module file; answers its handle and its full path.
+void* open_module(const std::string& module_path, std::string& full_path) {
     struct stat st {};
     if (stat(module_path.c_str(), &st) != 0)
         refuse("cannot load plug-in " + module_path + ": " + std::strerror(errno));
@@ -88,9 +86,9 @@ vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_b
 
     // A bare file name would make dlopen search the library path instead of opening the
     // file the user named.
-    const std::string full_path = canonical_path(module_path);
-    module_ = dlopen(full_path.c_str(), RTLD_NOW | RTLD_LOCAL);
-    if (module_ == nullptr) {
+    full_path = canonical_path(module_path);
+    void* module = dlopen(full_path.c_str(), RTLD_NOW | RTLD_LOCAL);
+    if (module == nullptr) {
         // dlerror starts with the path it was given; the message names the path once.
         const char* error = dlerror();
         std::string why = error != nullptr ? error : "";
@@ -98,22 +96,70 @@ vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_b
         refuse("cannot load plug-in " + module_path + ": " +
                (why.empty() ? "unknown reason" : why));
     }
+    return module;
+}
 
-    void* entry = dlsym(module_, "VSTPluginMain");
-    if (entry == nullptr) {
-        // Older modules export only "main". Only the module's own "main" will do: a symbol of
-        // that name found in one of its dependencies is not an entry point.
-        void* old_entry = dlsym(module_, "main");
-        Dl_info where{};
-        if (old_entry != nullptr && dladdr(old_entry, &where) != 0 && where.dli_fname != nullptr &&
-            canonical_path(where.dli_fname) == full_path)
-            entry = old_entry;
+// The module's entry point, or null when it has none.
+void* find_entry(void* module, const std::string& full_path) {
+    void* entry = dlsym(module, "VSTPluginMain");
+    if (entry != nullptr) return entry;
+    // Older modules export only "main". Only the module's own "main" will do: a symbol of that
+    // name found in one of its dependencies is not an entry point.
+    void* old_entry = dlsym(module, "main");
+    Dl_info where{};
+    if (old_entry != nullptr && dladdr(old_entry, &where) != 0 && where.dli_fname != nullptr &&
+        canonical_path(where.dli_fname) == full_path)
+        return old_entry;
+    return nullptr;
+}
+
+// What makes the effect record the entry point answered unusable; empty when it is usable.
+// `callable` tells whether its dispatcher may still be called to close it.
+std::string effect_problem(const AEffect* effect, const std::string& module_path, bool& callable) {
+    callable = effect != nullptr;
+    if (effect == nullptr)
+        return module_path + " did not create an effect (its entry point answered null)";
+    if (effect->magic != kEffectMagic || effect->dispatcher == nullptr) {
+        callable = false;  // nothing in it may be called
+        return module_path + " is not a VST 2 plug-in: its effect record is not valid";
     }
+    if ((effect->flags & effFlagsCanReplacing) == 0 || effect->processReplacing == nullptr)
+        return module_path + " cannot process audio with processReplacing";
+    if (effect->numInputs < 1 || effect->numOutputs < 1 || effect->numInputs > max_channels ||
+        effect->numOutputs > max_channels) {
+        return module_path + " has " + std::to_string(effect->numInputs) + " inputs and " +
+               std::to_string(effect->numOutputs) + " outputs; an audio effect is needed";
+    }
+    if (effect->numParams < 0 || effect->setParameter == nullptr || effect->getParameter == nullptr)
+        return module_path + " is not a VST 2 plug-in: its parameter entries are missing";
+    return {};
+}
+
+}  // namespace
+
+vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_block_frames)
+    : path_(module_path), max_block_frames_(max_block_frames) {
+    std::string full_path;
+    module_ = open_module(module_path, full_path);
+    void* entry = find_entry(module_, full_path);
     if (entry == nullptr) {
         dlclose(module_);
         refuse(module_path + " is not a VST 2 plug-in: it exports no VSTPluginMain or main");
     }
+    create_effect(entry, rate_hz);
+    bool callable = false;
+    const std::string problem = effect_problem(effect_, module_path, callable);
+    if (!problem.empty()) {
+        if (callable) effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0.0f);
+        effect_ = nullptr;
+        dlclose(module_);
+        module_ = nullptr;
+        refuse(problem);
+    }
+    open_effect(rate_hz);
+}
 
+void vst_plugin::create_effect(void* entry, double rate_hz) {
     host_timeline& timeline = timeline_;
     timeline.info.sampleRate = rate_hz;
     timeline.info.tempo = timeline_tempo_bpm;
@@ -121,47 +167,25 @@ vst_plugin::vst_plugin(const std::string& module_path, double rate_hz, int max_b
     timeline.info.timeSigDenominator = 4;
     timeline.info.flags =
         kVstTransportPlaying | kVstTempoValid | kVstPpqPosValid | kVstTimeSigValid;
-    timeline.block_frames = max_block_frames;
+    timeline.block_frames = max_block_frames_;
 
     const auto plugin_main = reinterpret_cast<VstPluginEntryProc>(entry);
     host_being_created = this;
     effect_ = plugin_main(host_callback);
     host_being_created = nullptr;
-    std::string problem;
-    if (effect_ == nullptr) {
-        problem = module_path + " did not create an effect (its entry point answered null)";
-    } else if (effect_->magic != kEffectMagic || effect_->dispatcher == nullptr) {
-        problem = module_path + " is not a VST 2 plug-in: its effect record is not valid";
-        effect_ = nullptr;  // nothing in it may be called
-    } else if ((effect_->flags & effFlagsCanReplacing) == 0 ||
-               effect_->processReplacing == nullptr) {
-        problem = module_path + " cannot process audio with processReplacing";
-    } else if (effect_->numInputs < 1 || effect_->numOutputs < 1 ||
-               effect_->numInputs > max_channels || effect_->numOutputs > max_channels) {
-        problem = module_path + " has " + std::to_string(effect_->numInputs) + " inputs and " +
-                  std::to_string(effect_->numOutputs) + " outputs; an audio effect is needed";
-    } else if (effect_->numParams < 0 || effect_->setParameter == nullptr ||
-               effect_->getParameter == nullptr) {
-        problem = module_path + " is not a VST 2 plug-in: its parameter entries are missing";
-    }
-    if (!problem.empty()) {
-        if (effect_ != nullptr) effect_->dispatcher(effect_, effClose, 0, 0, nullptr, 0.0f);
-        effect_ = nullptr;
-        dlclose(module_);
-        module_ = nullptr;
-        refuse(problem);
-    }
+}
 
+void vst_plugin::open_effect(double rate_hz) {
     effect_->user = this;
     dispatch(effOpen);
     dispatch(effSetSampleRate, 0, 0, nullptr, static_cast<float>(rate_hz));
-    dispatch(effSetBlockSize, 0, max_block_frames);
+    dispatch(effSetBlockSize, 0, max_block_frames_);
     dispatch(effSetProcessPrecision, 0, 0);  // 32-bit float processing
 
     inputs_.assign(static_cast<size_t>(effect_->numInputs),
-                   std::vector<float>(static_cast<size_t>(max_block_frames), 0.0f));
+                   std::vector<float>(static_cast<size_t>(max_block_frames_), 0.0f));
     outputs_.assign(static_cast<size_t>(effect_->numOutputs),
-                    std::vector<float>(static_cast<size_t>(max_block_frames), 0.0f));
+                    std::vector<float>(static_cast<size_t>(max_block_frames_), 0.0f));
     for (auto& channel : inputs_) input_pointers_.push_back(channel.data());
     for (auto& channel : outputs_) output_pointers_.push_back(channel.data());
 }

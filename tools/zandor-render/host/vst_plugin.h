@@ -70,6 +70,10 @@ private:
     VstIntPtr dispatch(VstInt32 opcode, VstInt32 index = 0, VstIntPtr value = 0,
                        void* ptr = nullptr, float opt = 0.0f);
     std::string text_of(VstInt32 opcode, VstInt32 index);
+    // Calls the module's entry point with the host's timeline ready for its first questions.
+    void create_effect(void* entry, double rate_hz);
+    // Opens the effect at the rate and block size, and makes its channel buffers.
+    void open_effect(double rate_hz);
 
     std::string path_;
     host_timeline timeline_;
