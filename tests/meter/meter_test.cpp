@@ -3,9 +3,11 @@
 #include <ebur128.h>
 #include <gtest/gtest.h>
 
+#include <algorithm>
 #include <cmath>
 #include <cstdint>
 #include <random>
+#include <utility>
 #include <vector>
 
 #include "loudness_meter.h"
@@ -262,6 +264,52 @@ TEST(LevelMeter, ReadsSilenceAsMinusInfinityAndSkipsTheTruePeakWhenAskedTo) {
     EXPECT_TRUE(std::isnan(l.true_peak_dbtp));
     EXPECT_NEAR(l.sample_peak_dbfs, -23.0, 0.01);
     EXPECT_NEAR(l.loudness_lufs, -23.0, 0.1);
+}
+
+// One worker measuring two streams, handed over in place or copied, in blocks of any size and
+// with one stream behind the other, reads each as a meter of its own does.
+TEST(RenderLevelMeter, TwoStreamsOnOneWorkerReadAsEachOnItsOwn) {
+    constexpr int rate = 44100;
+    for (int channels : {1, 2}) {
+        std::mt19937 random(7);
+        std::normal_distribution<float> noise(0.0f, 0.1f);
+        const int64_t frames = 5 * rate + 123;
+        std::vector<float> x(static_cast<size_t>(frames * channels));
+        std::vector<float> y(x.size());
+        for (size_t i = 0; i < x.size(); ++i) {
+            x[i] = noise(random) * (1.0f + std::sin(static_cast<float>(i) * 1e-5f));
+            y[i] = 0.7f * std::sin(static_cast<float>(i) * 0.3f);
+        }
+        level_meter both(channels, rate, true, 2);
+        level_meter x_alone(channels, rate), y_alone(channels, rate);
+        x_alone.add(x.data(), frames);
+        y_alone.add(y.data(), frames);
+        int64_t x_done = 0, y_done = 0;
+        for (int64_t block : {1024, 999, 70000, 1}) {
+            for (int i = 0; i < 20 && x_done < frames; ++i) {
+                const int64_t n = std::min(block, frames - x_done);
+                if (float* room = both.reserve(n, 1)) {
+                    std::copy_n(&x[static_cast<size_t>(x_done * channels)], n * channels, room);
+                    both.commit(n, 1);
+                } else {
+                    both.add(&x[static_cast<size_t>(x_done * channels)], n, 1);
+                }
+                x_done += n;
+                const int64_t m = std::min(x_done - 500, frames) - y_done;  // y trails
+                if (m > 0) both.add(&y[static_cast<size_t>(y_done * channels)], m, 0);
+                y_done += std::max<int64_t>(m, 0);
+            }
+        }
+        both.add(&x[static_cast<size_t>(x_done * channels)], frames - x_done, 1);
+        both.add(&y[static_cast<size_t>(y_done * channels)], frames - y_done, 0);
+        for (const auto& [paired, alone] : {std::pair{both.figures(1), x_alone.figures()},
+                                            {both.figures(0), y_alone.figures()}}) {
+            EXPECT_EQ(paired.sample_peak_dbfs, alone.sample_peak_dbfs) << channels;
+            EXPECT_EQ(paired.true_peak_dbtp, alone.true_peak_dbtp) << channels;
+            EXPECT_NEAR(paired.loudness_lufs, alone.loudness_lufs, 1e-9) << channels;
+            EXPECT_NEAR(paired.loudness_range_lu, alone.loudness_range_lu, 1e-9) << channels;
+        }
+    }
 }
 
 }  // namespace
