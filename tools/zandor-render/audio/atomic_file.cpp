@@ -8,6 +8,7 @@
 #include <csignal>
 #include <cstdio>
 #include <cstring>
+#include <filesystem>
 #include <mutex>
 #include <vector>
 
@@ -59,15 +60,12 @@ void release_pending(int slot) {
 }
 
 std::string directory_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    if (slash == std::string::npos) return ".";
-    if (slash == 0) return "/";
-    return path.substr(0, slash);
+    const std::filesystem::path parent = std::filesystem::path(path).parent_path();
+    return parent.empty() ? "." : parent.string();
 }
 
 std::string base_name_of(const std::string& path) {
-    const size_t slash = path.rfind('/');
-    return slash == std::string::npos ? path : path.substr(slash + 1);
+    return std::filesystem::path(path).filename().string();
 }
 
 // Follows symlinks at `path` (also a link whose target does not exist yet), so that the
@@ -80,7 +78,10 @@ std::string follow_links(std::string path) {
         const ssize_t n = readlink(path.c_str(), target.data(), target.size() - 1);
         if (n < 0) return path;
         const std::string next(target.data(), static_cast<size_t>(n));
-        path = !next.empty() && next[0] == '/' ? next : directory_of(path) + "/" + next;
+        const std::filesystem::path target_path = next;
+        path = target_path.is_absolute()
+                   ? next
+                   : (std::filesystem::path(directory_of(path)) / target_path).string();
     }
     throw render_error(exit_status::output, "cannot write " + path + ": too many symlinks");
 }

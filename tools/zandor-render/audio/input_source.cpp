@@ -4,6 +4,7 @@
 
 #include <cerrno>
 #include <cstring>
+#include <filesystem>
 
 #include "audio/output_target.h"
 #include "render_error.h"
@@ -11,7 +12,7 @@
 input_source::input_source(const std::string& path) : path_(path), name_(path) {
     if (path != "-") return;
     name_ = "standard input";
-    spool_.emplace(temporary_folder() + "/zandor-render-input");
+    spool_.emplace((std::filesystem::path(temporary_folder()) / "zandor-render-input").string());
     char buffer[1 << 16];
     for (;;) {
         const ssize_t n = ::read(STDIN_FILENO, buffer, sizeof buffer);

@@ -72,7 +72,8 @@ output_target::output_target(const std::string& path, bool no_clobber) : name_(p
     }
     if (stdout_ || !device_.empty()) {
         // Never committed: removed when the render is over.
-        file_.emplace(temporary_folder() + "/zandor-render-output");
+        file_.emplace(
+            (std::filesystem::path(temporary_folder()) / "zandor-render-output").string());
     } else {
         file_.emplace(path, no_clobber);
     }

@@ -7,8 +7,7 @@
 #include <vector>
 
 #include "audio/sample_quantiser.h"
-#include "host/effect_settings.h"
-#include "host/parameter_request.h"
+#include "host/effect_choice.h"
 
 struct render_options {
     std::vector<std::string> inputs;  // one for a single render or --analyze, several in batch

@@ -8,18 +8,9 @@
 #include <string>
 #include <vector>
 
+#include "host/effect_choice.h"
 #include "host/parameter_mapper.h"
-#include "host/parameter_request.h"
 #include "host/vst_plugin.h"
-
-// Which module, and the settings asked of it in the order they apply.
-struct effect_choice {
-    std::string plugin_path;                  // empty: the built or installed module
-    int block_frames = 1024;                  // the most frames one process call takes
-    std::vector<parameter_request> defaults;  // applied first, where the effect has them
-    std::string preset_path;                  // then this preset, when not empty
-    std::vector<parameter_request> parameters;
-};
 
 class effect_settings {
 public:
