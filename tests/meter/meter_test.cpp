@@ -1,4 +1,4 @@
-// The render tool's meter: the published loudness and true-peak test signals, synthesised
+// The meter library: the published loudness and true-peak test signals, synthesised
 // here, read as they should; and programme-like signals read as libebur128 reads them.
 #include <ebur128.h>
 #include <gtest/gtest.h>
