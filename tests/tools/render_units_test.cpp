@@ -1,5 +1,6 @@
 // The render tool's parts that need no module: values with units, the command line, preset
-// files, the parameter search, the gain reduction meter and atomic output.
+// files, the parameter search, the gain reduction meter, the measuring stages, output folders
+// and atomic output.
 #include <dirent.h>
 #include <gtest/gtest.h>
 #include <unistd.h>
@@ -10,16 +11,25 @@
 #include <string>
 #include <vector>
 
-#include "atomic_file.h"
-#include "fx_preset.h"
-#include "gain_reduction_meter.h"
-#include "level_meter.h"
-#include "loudness_search.h"
-#include "parameter_mapper.h"
-#include "quantity.h"
+#include <nlohmann/json.hpp>
+
+#include <algorithm>
+#include <cstdio>
+#include <filesystem>
+
+#include "audio/atomic_file.h"
+#include "audio/output_target.h"
+#include "audio/sample_quantiser.h"
+#include "cli/command_line.h"
+#include "cli/json_report.h"
+#include "delivery/loudness_search.h"
+#include "host/fx_preset.h"
+#include "host/parameter_mapper.h"
+#include "host/quantity.h"
+#include "measure/gain_reduction_meter.h"
+#include "measure/measured_stages.h"
+#include "meter/level_meter.h"
 #include "render_error.h"
-#include "render_options.h"
-#include "sample_quantiser.h"
 #include "vst/base/vst_abi.h"
 
 namespace {
@@ -403,50 +413,83 @@ TEST(RenderGainReduction, StereoFramesTakenTogetherReadAsTakenOneByOne) {
     }
 }
 
-// One worker measuring two streams, handed over in place or copied, in blocks of any size and
-// with one stream behind the other, reads each as a meter of its own does.
-TEST(RenderLevelMeter, TwoStreamsOnOneWorkerReadAsEachOnItsOwn) {
-    constexpr int rate = 44100;
-    for (int channels : {1, 2}) {
-        std::mt19937 random(7);
-        std::normal_distribution<float> noise(0.0f, 0.1f);
-        const int64_t frames = 5 * rate + 123;
-        std::vector<float> x(static_cast<size_t>(frames * channels));
-        std::vector<float> y(x.size());
-        for (size_t i = 0; i < x.size(); ++i) {
-            x[i] = noise(random) * (1.0f + std::sin(static_cast<float>(i) * 1e-5f));
-            y[i] = 0.7f * std::sin(static_cast<float>(i) * 0.3f);
+// Measuring as a stage: frames read through a measured source, and frames written to a
+// measured sink (in the room it offers, or from the writer's own memory), reach their stream
+// unchanged and read as a meter given them directly.
+TEST(RenderMeasuredStages, FramesPassThroughUnchangedAndReadAsTheMeterAlone) {
+    constexpr int rate = 48000;
+    constexpr int channels = 2;
+    std::mt19937 random(11);
+    std::normal_distribution<float> noise(0.0f, 0.2f);
+    const int64_t frames = 3 * rate + 77;  // past the ring's end, so a block straddles it
+    std::vector<float> x(static_cast<size_t>(frames * channels));
+    for (float& v : x) v = noise(random);
+
+    // A source that answers from memory of its own, as a decoder may.
+    struct memory_source : frame_source {
+        const std::vector<float>& samples;
+        int64_t at = 0;
+        explicit memory_source(const std::vector<float>& s) : samples(s) {}
+        const float* next(float*, int64_t frames_wanted, int64_t& got) override {
+            got = std::min(frames_wanted, static_cast<int64_t>(samples.size()) / channels - at);
+            const float* start = samples.data() + at * channels;
+            at += got;
+            return start;
         }
-        level_meter both(channels, rate, true, 2);
-        level_meter x_alone(channels, rate), y_alone(channels, rate);
-        x_alone.add(x.data(), frames);
-        y_alone.add(y.data(), frames);
-        int64_t x_done = 0, y_done = 0;
-        for (int64_t block : {1024, 999, 70000, 1}) {
-            for (int i = 0; i < 20 && x_done < frames; ++i) {
-                const int64_t n = std::min(block, frames - x_done);
-                if (float* room = both.reserve(n, 1)) {
-                    std::copy_n(&x[static_cast<size_t>(x_done * channels)], n * channels, room);
-                    both.commit(n, 1);
-                } else {
-                    both.add(&x[static_cast<size_t>(x_done * channels)], n, 1);
-                }
-                x_done += n;
-                const int64_t m = std::min(x_done - 500, frames) - y_done;  // y trails
-                if (m > 0) both.add(&y[static_cast<size_t>(y_done * channels)], m, 0);
-                y_done += std::max<int64_t>(m, 0);
-            }
-        }
-        both.add(&x[static_cast<size_t>(x_done * channels)], frames - x_done, 1);
-        both.add(&y[static_cast<size_t>(y_done * channels)], frames - y_done, 0);
-        for (const auto& [paired, alone] : {std::pair{both.figures(1), x_alone.figures()},
-                                            {both.figures(0), y_alone.figures()}}) {
-            EXPECT_EQ(paired.sample_peak_dbfs, alone.sample_peak_dbfs) << channels;
-            EXPECT_EQ(paired.true_peak_dbtp, alone.true_peak_dbtp) << channels;
-            EXPECT_NEAR(paired.loudness_lufs, alone.loudness_lufs, 1e-9) << channels;
-            EXPECT_NEAR(paired.loudness_range_lu, alone.loudness_range_lu, 1e-9) << channels;
+    } file(x);
+    level_meter staged(channels, rate, true, 2), alone(channels, rate);
+    measured_source in(file, staged, 1);
+    measured_sink out(staged, 0);
+    std::vector<float> passed, buffer(1000 * channels);
+    for (int64_t got = 1; got > 0;) {
+        const float* block = in.next(buffer.data(), 1000, got);
+        passed.insert(passed.end(), block, block + got * channels);
+        if (got == 0) break;
+        // The writer's side: in the sink's room where it has one, else from its own memory.
+        if (float* room = out.room(got)) {
+            std::copy_n(block, got * channels, room);
+            out.write(room, got);
+        } else {
+            out.write(block, got);
         }
     }
+    EXPECT_EQ(passed, x);
+    alone.add(x.data(), frames);
+    const level_figures expected = alone.figures();
+    for (const level_figures& l : {staged.figures(1), staged.figures(0)}) {
+        EXPECT_EQ(l.sample_peak_dbfs, expected.sample_peak_dbfs);
+        EXPECT_EQ(l.true_peak_dbtp, expected.true_peak_dbtp);
+        EXPECT_NEAR(l.loudness_lufs, expected.loudness_lufs, 1e-9);
+        EXPECT_NEAR(l.loudness_range_lu, expected.loudness_range_lu, 1e-9);
+    }
+}
+
+// A folder made with its parents; a file in the way is refused as an output error, and a
+// report naming a file that is not UTF-8 is still JSON.
+TEST(RenderOutputFolders, FoldersAreMadeAndFilesInTheWayRefused) {
+    char dir[] = "/tmp/zandor-folders-XXXXXX";
+    ASSERT_NE(mkdtemp(dir), nullptr);
+    const std::string base = dir;
+    ensure_folder(base + "/a/b/c");
+    ensure_folder(base + "/a/b/c");  // again: nothing to do
+    EXPECT_TRUE(std::filesystem::is_directory(base + "/a/b/c"));
+    std::fclose(std::fopen((base + "/file").c_str(), "w"));
+    try {
+        ensure_folder(base + "/file");
+        ADD_FAILURE() << "a file was taken for a folder";
+    } catch (const render_error& e) {
+        EXPECT_EQ(e.code(), exit_status::output);
+        EXPECT_NE(std::string(e.what()).find("not a folder"), std::string::npos) << e.what();
+    }
+    std::filesystem::remove_all(base);
+
+    render_report r;
+    r.input_path = "take\xff\xfe.wav";
+    r.settings = {{"Threshold", "-6.0dB"}};
+    const nlohmann::json parsed = nlohmann::json::parse(report_json(r));
+    EXPECT_EQ(parsed["input"]["file"], "take\xEF\xBF\xBD\xEF\xBF\xBD.wav");
+    EXPECT_TRUE(parsed["input"]["integrated_lufs"].is_number());
+    EXPECT_EQ(parsed["settings"]["Threshold"], "-6.0dB");
 }
 
 // A stand-in for the limiter: loudness rises by 0.6 LU per dB of drive and its true peak sits

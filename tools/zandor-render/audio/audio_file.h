@@ -1,0 +1,116 @@
+// Audio files through libsndfile: the input that is limited and the output that is written.
+#pragma once
+
+#include <cstdint>
+#include <memory>
+#include <optional>
+#include <string>
+#include <vector>
+
+#include "audio/frame_sink.h"
+#include "audio/frame_source.h"
+#include "audio/sample_quantiser.h"
+
+struct sf_private_tag;
+
+// The tool feeds mono and stereo files; the rates are the plug-in's to accept.
+constexpr int most_channels = 2;
+
+// The shape of an audio file: libsndfile's format code (container and sample type),
+// channels, frames per second and length in frames.
+struct audio_shape {
+    int format = 0;
+    int channels = 0;
+    int rate_hz = 0;
+    int64_t frames = 0;
+};
+
+// An input file, opened for reading as interleaved 32-bit floats. The constructor refuses a
+// missing or unreadable file and more than two channels with render_error(input) naming the file as
+// `shown_name` (the path when empty).
+class audio_reader : public frame_source {
+public:
+    explicit audio_reader(const std::string& path, const std::string& shown_name = {});
+    ~audio_reader() override;
+    audio_reader(const audio_reader&) = delete;
+    audio_reader& operator=(const audio_reader&) = delete;
+
+    const audio_shape& shape() const { return shape_; }
+
+    // Reads up to `frames` frames; answers how many were read, 0 at the end. A read error is
+    // thrown, not mistaken for the end of the file.
+    int64_t read(float* interleaved, int64_t frames);
+    const float* next(float* buffer, int64_t frames, int64_t& got) override {
+        got = read(buffer, frames);
+        return buffer;
+    }
+
+    // The length the file's header states, which a damaged file may not reach; libsndfile
+    // reports the frames really there as shape().frames.
+    int64_t stated_frames() const { return stated_frames_; }
+    int64_t frames_read() const { return frames_read_; }
+    // True once the whole file has been read and it held fewer frames than its header states.
+    bool truncated() const { return frames_read_ < stated_frames_; }
+
+private:
+    std::string path_;
+    int64_t stated_frames_ = 0;
+    int64_t frames_read_ = 0;
+    sf_private_tag* file_ = nullptr;
+    audio_shape shape_;
+};
+
+// The format code of the output: --format if given, else the container that OUT's extension
+// names, else the input's; the sample type from --bits, else the input's when the container
+// takes it, else a lossless default of that container. Throws render_error(usage) for an
+// unknown name or a combination libsndfile cannot write.
+int choose_output_format(int input_format, int channels, int rate_hz, const std::string& out_path,
+                         const std::optional<std::string>& format_name,
+                         const std::optional<std::string>& bits);
+
+// A short name of a format code for reports: "WAV 24-bit", "FLAC 16-bit", "OGG Vorbis".
+std::string describe_format(int format);
+
+// The names --format takes, for help and refusals: "wav, w64, ...".
+std::string output_format_names();
+
+// The file name extension of a format code, without the dot: "wav", "flac", "opus".
+std::string format_extension(int format);
+
+// Lossy formats decode to other samples than were encoded; their levels are measured on the
+// written file read back.
+bool is_lossy_format(int format);
+
+// How the output's samples are encoded.
+struct output_encoding {
+    int format = 0;
+    std::optional<double> quality;  // 0 (smallest) to 1 (best)
+    dither_kind dither = dither_kind::none;
+    double bound = 1.0;  // no integer sample beyond this magnitude (linear)
+};
+
+// An output written as interleaved 32-bit floats into an open descriptor (which stays the
+// caller's). Integer formats are quantised here, rounded to nearest. The samples a reader of
+// the file gets back go on to `written` (optional), the next stage, for formats that are not
+// lossy: a lossy file decodes to other samples, which only reading it back can tell.
+class audio_writer : public frame_sink {
+public:
+    audio_writer(int fd, const std::string& shown_name, const output_encoding& encoding,
+                 int channels, int rate_hz, frame_sink* written);
+    ~audio_writer() override;
+    audio_writer(const audio_writer&) = delete;
+    audio_writer& operator=(const audio_writer&) = delete;
+
+    void write(const float* interleaved, int64_t frames) override;
+    // Finishes the file (its header, the encoder's last packets); throws render_error(output).
+    void close();
+
+private:
+    std::string name_;
+    int channels_;
+    sf_private_tag* sndfile_ = nullptr;
+    std::optional<sample_quantiser> quantiser_;
+    frame_sink* written_;
+    std::vector<int32_t> words_;
+    std::vector<float> decoded_;
+};

@@ -1,0 +1,145 @@
+#include "cli/report.h"
+
+#include <cmath>
+#include <string>
+
+#include "cli/json_report.h"
+
+namespace {
+
+std::string number(double value, int decimals) {
+    if (!std::isfinite(value)) return value < 0 ? "-inf" : "inf";
+    // A value that rounds to zero is shown as 0, never as -0.
+    if (std::fabs(value) < 0.5 * std::pow(10.0, -decimals)) value = 0.0;
+    char text[64];
+    std::snprintf(text, sizeof text, "%.*f", decimals, value);
+    return text;
+}
+
+std::string channel_words(int channels) {
+    return channels == 1   ? "mono"
+           : channels == 2 ? "stereo"
+                           : std::to_string(channels) + " channels";
+}
+
+double seconds_of(const render_report& r) {
+    return r.input_shape.rate_hz > 0
+               ? static_cast<double>(r.figures.input_frames) / r.input_shape.rate_hz
+               : 0.0;
+}
+
+double speed_of(const render_report& r) {
+    return r.figures.wall_seconds > 0.0 ? seconds_of(r) / r.figures.wall_seconds : 0.0;
+}
+
+}  // namespace
+
+void print_text_report(std::FILE* out, const render_report& r) {
+    const render_figures& f = r.figures;
+    std::fprintf(out, "%s: %s -> %s\n", r.effect_name.c_str(), r.input_path.c_str(),
+                 r.output_path.c_str());
+    std::string settings;
+    for (const auto& [name, display] : r.settings)
+        settings += (settings.empty() ? "" : ", ") + name + " " + display;
+    std::fprintf(out, "  settings        %s\n", settings.c_str());
+    std::fprintf(out, "  audio           %s, %d Hz, %lld frames (%s s), written as %s\n",
+                 channel_words(r.input_shape.channels).c_str(), r.input_shape.rate_hz,
+                 static_cast<long long>(f.input_frames), number(seconds_of(r), 2).c_str(),
+                 r.output_format.c_str());
+    std::fprintf(
+        out, "  latency         %d frames, %s\n", f.latency_frames,
+        r.keep_latency ? "kept (output is longer by it)" : "removed (output aligned with input)");
+    std::fprintf(out, "                      input       output\n");
+    std::fprintf(out, "  sample peak     %7s dBFS %7s dBFS\n",
+                 number(f.input.sample_peak_dbfs, 1).c_str(),
+                 number(f.output.sample_peak_dbfs, 1).c_str());
+    std::fprintf(out, "  true peak       %7s dBTP %7s dBTP\n",
+                 number(f.input.true_peak_dbtp, 1).c_str(),
+                 number(f.output.true_peak_dbtp, 1).c_str());
+    std::fprintf(out, "  loudness        %7s LUFS %7s LUFS\n",
+                 number(f.input.loudness_lufs, 1).c_str(),
+                 number(f.output.loudness_lufs, 1).c_str());
+    std::fprintf(out, "  loudness range  %7s LU   %7s LU\n",
+                 number(f.input.loudness_range_lu, 1).c_str(),
+                 number(f.output.loudness_range_lu, 1).c_str());
+    if (r.targets.true_peak_dbtp) {
+        std::fprintf(out, "  true-peak target %s dBTP, measured %s dBTP on the written file\n",
+                     number(*r.targets.true_peak_dbtp, 1).c_str(),
+                     number(f.output.true_peak_dbtp, 2).c_str());
+    }
+    if (r.targets.loudness_lufs) {
+        std::fprintf(out, "  loudness target %s LUFS, measured %s LUFS on the written file\n",
+                     number(*r.targets.loudness_lufs, 1).c_str(),
+                     number(f.output.loudness_lufs, 2).c_str());
+    }
+    std::fprintf(out, "  gain reduction  largest %s dB, average %s dB\n",
+                 number(f.largest_reduction_db, 1).c_str(),
+                 number(f.average_reduction_db, 1).c_str());
+    const std::string passes =
+        r.passes > 1 ? ", " + std::to_string(r.passes) + " passes over the input" : "";
+    std::fprintf(out, "  speed           %sx realtime (%lld frames in %s s%s)\n",
+                 number(speed_of(r), 0).c_str(), static_cast<long long>(f.output_frames),
+                 number(f.wall_seconds, 3).c_str(), passes.c_str());
+}
+
+void print_batch_line(std::FILE* out, const render_report& r) {
+    const level_figures& o = r.figures.output;
+    std::fprintf(out, "%s -> %s: %s LUFS, %s dBTP\n", r.input_path.c_str(), r.output_path.c_str(),
+                 number(o.loudness_lufs, 1).c_str(), number(o.true_peak_dbtp, 1).c_str());
+}
+
+void print_text_analysis(std::FILE* out, const std::string& file, const level_figures& l) {
+    std::fprintf(out, "%s\n", file.c_str());
+    std::fprintf(out, "  sample peak     %7s dBFS\n", number(l.sample_peak_dbfs, 1).c_str());
+    std::fprintf(out, "  true peak       %7s dBTP\n", number(l.true_peak_dbtp, 1).c_str());
+    std::fprintf(out, "  loudness        %7s LUFS\n", number(l.loudness_lufs, 1).c_str());
+    std::fprintf(out, "  loudness range  %7s LU\n", number(l.loudness_range_lu, 1).c_str());
+}
+
+void print_report(std::FILE* out, const render_report& report, bool json) {
+    if (json)
+        std::fprintf(out, "%s\n", report_json(report).c_str());
+    else
+        print_text_report(out, report);
+}
+
+void print_analysis(std::FILE* out, const std::string& file, const level_figures& levels,
+                    bool json) {
+    if (json)
+        std::fprintf(out, "%s\n", analysis_json(file, levels).c_str());
+    else
+        print_text_analysis(out, file, levels);
+}
+
+void print_parameters(std::FILE* out, vst_plugin& plugin, parameter_mapper& mapper, bool json) {
+    if (json) {
+        std::fprintf(out, "%s\n", parameters_json(plugin, mapper).c_str());
+        return;
+    }
+    std::fprintf(out, "%s, %d parameters:\n", plugin.effect_name().c_str(),
+                 plugin.parameter_count());
+    for (int i = 0; i < plugin.parameter_count(); ++i) {
+        std::fprintf(out, "  %-12s %-10s (%s)\n", plugin.parameter_name(i).c_str(),
+                     plugin.parameter_display(i).c_str(), mapper.range_text(i).c_str());
+    }
+}
+
+batch_printer::batch_printer(std::FILE* out, bool json) : out_(out), json_(json) {}
+
+void batch_printer::print(const batch_outcome& outcome) {
+    if (json_) {
+        const std::string text =
+            outcome.report ? report_json(*outcome.report) : batch_failure_json(outcome);
+        std::fprintf(out_, "%s%s", printed_ == 0 ? "[\n" : ",\n", text.c_str());
+    } else if (outcome.report) {
+        print_batch_line(out_, *outcome.report);
+    } else {
+        std::fprintf(out_, "%s: %s\n", outcome.input.c_str(), outcome.error.c_str());
+    }
+    ++printed_;
+    std::fflush(out_);
+}
+
+void batch_printer::finish() {
+    if (json_) std::fputs(printed_ > 0 ? "\n]\n" : "[]\n", out_);
+}

@@ -1,0 +1,170 @@
+#include "delivery/loudness_search.h"
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <map>
+#include <optional>
+#include <string>
+
+#include "render_error.h"
+
+namespace {
+
+// More drive than needed only limits harder; the search stops within this much above the
+// target, which Ceiling then takes off exactly.
+constexpr double enough_lu = 0.25;
+constexpr int most_passes = 12;
+
+std::string lufs(double value) {
+    char text[32];
+    std::snprintf(text, sizeof text, "%.1f LUFS", value);
+    return text;
+}
+
+// The search's state: every pass measured so far, and the bracket around the Threshold that
+// reaches the target.
+class threshold_search {
+public:
+    threshold_search(double target, double peak, const control_ranges& range,
+                     const std::function<pass_levels(double)>& measure)
+        : target_(target),
+          peak_(peak),
+          range_(range),
+          measure_(measure),
+          top_(range.threshold_highest_db),
+          bottom_(range.threshold_lowest_db) {}
+
+    loudness_plan run() {
+        check_reachable();
+        if (reachable(top_) >= target_) return plan_at(top_);
+        low_f_ = reachable(top_);
+        last_f_ = previous_f_ = low_f_;
+        double t = std::max(bottom_, top_ - (target_ - low_f_));  // about a dB of drive per dB
+        while (static_cast<int>(measured_.size()) < most_passes) {
+            const double f = reachable(t);
+            if (!take(t, f)) break;
+            if (!bracketed_) {
+                t = extrapolate(t, f);
+                continue;
+            }
+            const std::optional<double> next = secant(t, f);
+            if (!next) break;
+            t = *next;
+        }
+        if (!bracketed_) unreachable("the search found no setting that reaches it");
+        return plan_at(high_);
+    }
+
+private:
+    pass_levels levels(double t) {
+        auto found = measured_.find(t);
+        if (found == measured_.end()) found = measured_.emplace(t, measure_(t)).first;
+        return found->second;
+    }
+
+    // The loudest the file can be at Threshold t with its peaks held under the ceiling.
+    double reachable(double t) {
+        const pass_levels p = levels(t);
+        return p.loudness_lufs + std::min(0.0, peak_ - p.true_peak_dbtp);
+    }
+
+    loudness_plan plan_at(double t) {
+        const double c = range_.ceiling_highest_db + target_ - levels(t).loudness_lufs;
+        return loudness_plan{t, c, static_cast<int>(measured_.size())};
+    }
+
+    // Refuses a silent input, and a target below what the lowest Ceiling gives.
+    void check_reachable() {
+        const double quiet = levels(top_).loudness_lufs;
+        if (!std::isfinite(quiet)) {
+            throw render_error(exit_status::usage,
+                               "--loudness cannot be reached: the input is "
+                               "silent or too short to measure its loudness");
+        }
+        quietest_ = quiet - (range_.ceiling_highest_db - range_.ceiling_lowest_db);
+        if (target_ < quietest_) unreachable("Ceiling cannot go low enough");
+    }
+
+    [[noreturn]] void unreachable(const std::string& why) {
+        throw render_error(exit_status::usage,
+                           "--loudness " + lufs(target_) + " cannot be reached (" + why +
+                               "); this input can go from " + lufs(quietest_) + " to " +
+                               lufs(reachable(bottom_)) + " under its true-peak ceiling");
+    }
+
+    // Takes the pass at t into the bracket; false once it lands close enough above the target.
+    bool take(double t, double f) {
+        if (!bracketed_ && f < target_) {
+            last_t_ = t;
+            last_f_ = f;
+        }
+        if (f >= target_) {
+            high_ = t;
+            bracketed_ = true;
+            return f - target_ > enough_lu;
+        }
+        if (t <= bottom_)
+            unreachable("more than " +
+                        std::to_string(static_cast<int>(std::lround(top_ - bottom_))) +
+                        " dB of drive would be needed, or the true-peak ceiling holds it down");
+        low_ = t;
+        low_f_ = f;
+        return true;
+    }
+
+    // Before the target is bracketed: extrapolate along the last two points, a little beyond
+    // the target, since the loudness gained per dB of drive falls as the limiter works harder.
+    double extrapolate(double t, double f) {
+        const double slope = low_f_ > previous_f_ && previous_t_ > low_
+                                 ? (low_f_ - previous_f_) / (previous_t_ - low_)
+                                 : 1.0;
+        previous_t_ = low_;
+        previous_f_ = low_f_;
+        // Where the limiter has barely begun to act the slope says little; the step is kept
+        // within a few dB per LU still missing.
+        const double gap = target_ + enough_lu / 2 - f;
+        const double step = std::min(1.2 * gap / std::max(slope, 0.1), 2.5 * gap);
+        return std::max(bottom_, t - std::max(0.5, step));
+    }
+
+    // Once bracketed: the secant through the last two passes, kept strictly inside the
+    // bracket (bisection when they give no usable slope); nothing once the bracket is too
+    // narrow to split.
+    std::optional<double> secant(double t, double f) {
+        const double slope = (f - last_f_) / (last_t_ - t);
+        double next = slope > 0.0 && std::isfinite(slope)
+                          ? t - (target_ + enough_lu / 2 - f) / slope
+                          : (low_ + high_) / 2;
+        const double margin = std::max(0.01, 0.05 * std::fabs(low_ - high_));
+        if (!(low_ - high_ > 2 * margin)) return std::nullopt;
+        last_t_ = t;
+        last_f_ = f;
+        return std::clamp(next, high_ + margin, low_ - margin);
+    }
+
+    const double target_;
+    const double peak_;
+    const control_ranges& range_;
+    const std::function<pass_levels(double)>& measure_;
+    const double top_;
+    const double bottom_;
+    std::map<double, pass_levels> measured_;
+    double quietest_ = 0.0;
+    // Bracket: `low_` reaches less than the target, `high_` (more drive) reaches it.
+    double low_ = top_;
+    double low_f_ = 0.0;
+    double high_ = bottom_;
+    bool bracketed_ = false;
+    double last_t_ = top_;  // the pass before the current one
+    double last_f_ = 0.0;
+    double previous_t_ = top_;
+    double previous_f_ = 0.0;
+};
+
+}  // namespace
+
+loudness_plan plan_loudness(double target, double peak, const control_ranges& range,
+                            const std::function<pass_levels(double)>& measure) {
+    return threshold_search(target, peak, range, measure).run();
+}

@@ -1,0 +1,15 @@
+// Preset files in and out of a hosted effect.
+#pragma once
+
+#include <string>
+
+#include "host/vst_plugin.h"
+
+// Loads a .fxp (or an opaque .fxb) into the effect: a chunk through effSetChunk, a list of
+// values through setParameter. Refuses, with render_error(preset), a file that is missing,
+// damaged or made for an effect with another identifier.
+void load_preset(vst_plugin& plugin, const std::string& path);
+
+// Saves the effect's current settings as a .fxp: 'FPCh' with its chunk when it keeps its
+// state in chunks, else 'FxCk' with its parameter positions. Written atomically.
+void save_preset(vst_plugin& plugin, const std::string& path);
