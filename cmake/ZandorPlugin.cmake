@@ -11,6 +11,7 @@
 #   lv2   target <name>_lv2: the bundle <build>/lv2/bundles/<name>.lv2/ with its module and
 #         the Turtle files the generator <name>_lv2_ttl writes from the plug-in's answers.
 #         Linux only: Windows builds skip it.
+# Each module is installed where hosts look for its format (cmake/ZandorInstall.cmake).
 function(zandor_add_plugin name)
   cmake_parse_arguments(ARG "" "LIBRARY;FACTORY" "FORMATS" ${ARGN})
 
@@ -47,11 +48,8 @@ function(zandor_add_vst2_module name library)
     configure_file(${bridge}/vst2_module.def.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.def @ONLY)
     target_sources(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}.def)
   endif()
+  zandor_install_plugin(vst2 TARGET ${name})
 endfunction()
-
-# Where `cmake --install` puts LV2 bundles: the folder hosts search in a user's home.
-set(ZANDOR_LV2_INSTALL_DIR "$ENV{HOME}/.lv2" CACHE PATH
-    "Folder that cmake --install copies the LV2 bundles into")
 
 # The LV2 bundle: the module, which exports only lv2_descriptor, and the Turtle files, which
 # a generator linked with the same plug-in writes from its answers after every change.
@@ -77,5 +75,5 @@ function(zandor_add_lv2_bundle name library)
   add_custom_target(${name}_lv2_ttl_files DEPENDS ${bundle}/manifest.ttl ${bundle}/${name}.ttl)
   add_dependencies(${name}_lv2 ${name}_lv2_ttl_files)
 
-  install(DIRECTORY ${bundle} DESTINATION ${ZANDOR_LV2_INSTALL_DIR})
+  zandor_install_plugin(lv2 TARGET ${name}_lv2 BUNDLE ${bundle})
 endfunction()

@@ -87,6 +87,7 @@ struct command_line {
 
     explicit command_line(render_options& o) {
         app.set_help_flag("-h,--help", "print this text");
+        app.set_version_flag("--version", render_version(), "print the version");
         app.formatter(std::make_shared<usage_formatter>());
         app.add_option("files", files,
                        "IN and OUT, or with --out-dir the inputs; - is standard\n"
@@ -230,6 +231,9 @@ render_options parse_render_options(int argc, const char* const* argv) {
     } catch (const CLI::CallForHelp&) {
         o.help = true;
         return o;
+    } catch (const CLI::CallForVersion&) {
+        o.version = true;
+        return o;
     } catch (const CLI::ExtrasError&) {
         for (int i = 1; i < argc; ++i) {
             const std::string arg = argv[i];
@@ -332,4 +336,8 @@ std::string render_usage() {
     render_options o;
     command_line cl(o);
     return cl.app.help();
+}
+
+std::string render_version() {
+    return "zandor-render " ZANDOR_RENDER_VERSION;
 }

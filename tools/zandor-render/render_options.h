@@ -38,6 +38,7 @@ struct render_options {
     bool analyze = false;
     bool list_parameters = false;
     bool help = false;
+    bool version = false;
 
     bool batch() const { return !demo && !analyze && !out_dir.empty(); }
 };
@@ -47,3 +48,6 @@ render_options parse_render_options(int argc, const char* const* argv);
 
 // The text that --help prints, made from the option declarations.
 std::string render_usage();
+
+// The line that --version prints: the tool's name and the product's version.
+std::string render_version();
