@@ -83,11 +83,12 @@ function(zandor_install_for_user folder type path)
           COMPONENT user EXCLUDE_FROM_ALL)
 endfunction()
 
-# zandor_install_tool(<target> NAME <one line for the manual page's NAME section>)
+# zandor_install_tool(<target> NAME <one line for the manual page's NAME section>
+#                     [DEPENDS <what else --help reads>...])
 # Installs a command-line tool and its manual page, which help2man makes at build time from
 # the tool's own --help and --version, so the page always lists the options the tool takes.
 function(zandor_install_tool target)
-  cmake_parse_arguments(ARG "" "NAME" "" ${ARGN})
+  cmake_parse_arguments(ARG "" "NAME" "DEPENDS" ${ARGN})
   install(TARGETS ${target} RUNTIME DESTINATION ${CMAKE_INSTALL_BINDIR})
   zandor_install_for_user(.local/bin PROGRAM "$<TARGET_FILE:${target}>")
 
@@ -101,7 +102,7 @@ function(zandor_install_tool target)
             ${HELP2MAN} --no-info --section=1 "--name=${ARG_NAME}" --output=${page}
             ${PROJECT_SOURCE_DIR}/cmake/help_for_manual_page.sh
     COMMAND ${GZIP} -9nf ${page}
-    DEPENDS ${target} ${PROJECT_SOURCE_DIR}/cmake/help_for_manual_page.sh
+    DEPENDS ${target} ${ARG_DEPENDS} ${PROJECT_SOURCE_DIR}/cmake/help_for_manual_page.sh
     COMMENT "Writing the manual page of ${target}")
   add_custom_target(${target}_manual_page ALL DEPENDS ${page}.gz)
   install(FILES ${page}.gz DESTINATION ${CMAKE_INSTALL_MANDIR}/man1)
