@@ -15,7 +15,8 @@
 #         the folder of the platform and Contents/Resources/moduleinfo.json, which the
 #         generator <name>_vst3_info writes from the plug-in's answers.
 #   clap  target <name>_clap: the module <build>/clap/<name>.clap (a shared object on Linux,
-#         a DLL on Windows), installed into <prefix>/lib/clap.
+#         a DLL on Windows).
+# Each module is installed where hosts look for its format (cmake/ZandorInstall.cmake).
 function(zandor_add_plugin name)
   cmake_parse_arguments(ARG "" "LIBRARY;FACTORY" "FORMATS" ${ARGN})
 
@@ -58,11 +59,8 @@ function(zandor_add_vst2_module name library)
     configure_file(${bridge}/vst2_module.def.in ${CMAKE_CURRENT_BINARY_DIR}/${name}.def @ONLY)
     target_sources(${name} PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}.def)
   endif()
+  zandor_install_plugin(vst2 TARGET ${name})
 endfunction()
-
-# Where `cmake --install` puts LV2 bundles: the folder hosts search in a user's home.
-set(ZANDOR_LV2_INSTALL_DIR "$ENV{HOME}/.lv2" CACHE PATH
-    "Folder that cmake --install copies the LV2 bundles into")
 
 # The LV2 bundle: the module, which exports only lv2_descriptor, and the Turtle files, which
 # a generator linked with the same plug-in writes from its answers after every change.
@@ -88,7 +86,7 @@ function(zandor_add_lv2_bundle name library)
   add_custom_target(${name}_lv2_ttl_files DEPENDS ${bundle}/manifest.ttl ${bundle}/${name}.ttl)
   add_dependencies(${name}_lv2 ${name}_lv2_ttl_files)
 
-  install(DIRECTORY ${bundle} DESTINATION ${ZANDOR_LV2_INSTALL_DIR})
+  zandor_install_plugin(lv2 TARGET ${name}_lv2 BUNDLE ${bundle})
 endfunction()
 
 # The VST3 bundle: the module, which exports only the factory and the module entry and exit,
@@ -151,8 +149,7 @@ function(zandor_add_vst3_bundle name library)
   add_custom_target(${name}_vst3_info_file DEPENDS ${info})
   add_dependencies(${name}_vst3 ${name}_vst3_info_file)
 
-  # Hosts search <prefix>/lib/vst3 (and, per user, ~/.vst3).
-  install(DIRECTORY ${bundle} DESTINATION lib/vst3)
+  zandor_install_plugin(vst3 TARGET ${name}_vst3 BUNDLE ${bundle} MODULE_FOLDER Contents/${arch})
 endfunction()
 
 # Whether this build's programs can run here: natively, or under the cross-compiling
@@ -193,5 +190,5 @@ function(zandor_add_clap_module name library factory)
     configure_file(${adapter}/clap_module.def.in ${CMAKE_CURRENT_BINARY_DIR}/${name}_clap.def @ONLY)
     target_sources(${name}_clap PRIVATE ${CMAKE_CURRENT_BINARY_DIR}/${name}_clap.def)
   endif()
-  install(FILES $<TARGET_FILE:${name}_clap> DESTINATION lib/clap)
+  zandor_install_plugin(clap TARGET ${name}_clap)
 endfunction()

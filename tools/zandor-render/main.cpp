@@ -110,6 +110,10 @@ int main(int argc, char** argv) {
             print_help(options);
             return 0;
         }
+        if (options.version) {
+            std::printf("%s\n", render_version().c_str());
+            return 0;
+        }
         return run(options);
     } catch (const render_error& e) {
         std::fprintf(stderr, "zandor-render: %s\n", e.what());

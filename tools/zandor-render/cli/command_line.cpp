@@ -101,6 +101,7 @@ struct command_line {
         app.add_flag_callback(
                "-h,--help", [] { throw CLI::CallForHelp(); }, "print this text")
             ->trigger_on_parse();
+        app.set_version_flag("--version", render_version(), "print the version");
         app.formatter(std::make_shared<usage_formatter>());
         // A switch given a value ("--json=yes") is a mistake, not a way to set it.
         app.option_defaults()->disable_flag_override();
@@ -269,6 +270,8 @@ struct command_line {
             app.parse(argc, argv);
         } catch (const CLI::CallForHelp&) {
             o.help = true;
+        } catch (const CLI::CallForVersion&) {
+            o.version = true;
         } catch (const CLI::ExtrasError&) {
             refuse_extras();
         } catch (const CLI::ExcludesError& e) {
@@ -411,4 +414,8 @@ std::string render_usage() {
     render_options o;
     command_line cl(o);
     return cl.app.help();
+}
+
+std::string render_version() {
+    return "zandor-render " ZANDOR_RENDER_VERSION;
 }

@@ -10,3 +10,6 @@ render_options parse_render_options(int argc, const char* const* argv);
 
 // The text that --help prints, made from the option declarations.
 std::string render_usage();
+
+// The line that --version prints: the tool's name and the product's version.
+std::string render_version();

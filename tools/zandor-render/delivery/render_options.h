@@ -32,6 +32,7 @@ struct render_options {
     bool analyze = false;
     bool list_parameters = false;
     bool help = false;
+    bool version = false;
 
     bool batch() const { return !demo && !analyze && !out_dir.empty(); }
 };

@@ -29,14 +29,17 @@ bool is_file(const std::string& path) {
 
 std::vector<std::string> default_plugin_candidates() {
     std::vector<std::string> candidates;
+    const std::string own = directory_of_executable();
+    // An installed tool hosts the module installed with it, wherever the prefix is, before
+    // any module a build tree or another install left behind.
+#ifdef ZANDOR_RENDER_PLUGIN_DIR_FROM_TOOL
+    if (!own.empty())
+        candidates.push_back(own + "/" + ZANDOR_RENDER_PLUGIN_DIR_FROM_TOOL + "/" + module_file);
+#endif
 #ifdef ZANDOR_RENDER_BUILT_PLUGIN
     candidates.push_back(ZANDOR_RENDER_BUILT_PLUGIN);
 #endif
-    const std::string own = directory_of_executable();
     if (!own.empty()) candidates.push_back(own + "/" + module_file);
-#ifdef ZANDOR_RENDER_INSTALLED_PLUGIN_DIR
-    candidates.push_back(std::string(ZANDOR_RENDER_INSTALLED_PLUGIN_DIR) + "/" + module_file);
-#endif
     if (const char* home = std::getenv("HOME"); home != nullptr && *home != '\0') {
         candidates.push_back(std::string(home) + "/.vst/" + module_file);
         candidates.push_back(std::string(home) + "/.lxvst/" + module_file);
