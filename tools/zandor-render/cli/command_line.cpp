@@ -403,7 +403,7 @@ render_options parse_render_options(int argc, const char* const* argv) {
     render_options o;
     command_line cl(o);
     cl.parse(argc, argv, o);
-    if (o.help) return o;
+    if (o.help || o.version) return o;
     o.parameters = cl.parameters_in_order();
     check_loudness_owns_its_controls(o);
     take_files(cl.files, o);
