@@ -20,7 +20,7 @@ clap_instance* clap_instance::create(axo_factory_i* factory, int channels,
         plugin->get_channel_count(AXO_DIR_AUDIO_OUT) != channels) {
         return nullptr;
     }
-    plugin->set_block_size(chunk_frames);
+    plugin->set_block_size(chunk_runner::chunk_frames);
     return new clap_instance(std::move(owned), std::move(plugin), channels, descriptor);
 }
 
@@ -35,10 +35,7 @@ clap_instance::clap_instance(std::unique_ptr<axo_factory_i> factory,
     record_.plugin_data = this;
     plugin_->set_host(&host_);
     if (plugin_->extension(AXO_METER_KEY, &meter_, sizeof meter_) != 1) meter_ = nullptr;
-    latency_ = std::max(plugin_->get_latency(), 0);
-    const auto n = static_cast<size_t>(channels);
-    dry_.assign(n, std::vector<float>(static_cast<size_t>(latency_ + chunk_frames)));
-    idle_out_.assign(n, std::vector<float>(static_cast<size_t>(chunk_frames)));
+    runner_.prepare(plugin_.get(), channels);
 }
 
 clap_instance::~clap_instance() {
@@ -59,8 +56,7 @@ bool clap_instance::activate(double sample_rate) {
 
 void clap_instance::reset() {
     plugin_->reset();
-    position_ = 0;
-    for (auto& channel : dry_) std::fill(channel.begin(), channel.end(), 0.0f);
+    runner_.reset();
     if (meter_ != nullptr) meter_->take_lowest_gain();
     gain_db_ = 0.0;
 }
@@ -110,37 +106,9 @@ clap_process_status clap_instance::process(const clap_process_t* p) {
 void clap_instance::render(uint32_t from, uint32_t to) {
     const bool bypassed = params_.bypassed();
     while (from < to) {
-        const int n = static_cast<int>(std::min<uint32_t>(to - from, chunk_frames));
-        run_chunk(from, n, bypassed);
+        const int n = static_cast<int>(std::min<uint32_t>(to - from, chunk_runner::chunk_frames));
+        runner_.run_chunk(in_, out_, from, n, bypassed);
         from += static_cast<uint32_t>(n);
-    }
-}
-
-void clap_instance::run_chunk(uint32_t offset, int frames, bool bypassed) {
-    float* in[2] = {};
-    float* out[2] = {};
-    const auto bytes = static_cast<size_t>(frames) * sizeof(float);
-    for (int c = 0; c < channels_; ++c) {
-        float* dry = dry_[static_cast<size_t>(c)].data();
-        if (in_[c] != nullptr) {
-            std::memcpy(dry + latency_, in_[c] + offset, bytes);
-        } else {
-            std::memset(dry + latency_, 0, bytes);
-        }
-        in[c] = dry + latency_;
-        out[c] = bypassed ? idle_out_[static_cast<size_t>(c)].data() : out_[c] + offset;
-    }
-    if (channels_ == 1) {
-        in[1] = in[0];
-        out[1] = out[0];
-    }
-    plugin_->process(position_, in, 1, out, 1, nullptr, frames);
-    position_ += frames;
-    for (int c = 0; c < channels_; ++c) {
-        float* dry = dry_[static_cast<size_t>(c)].data();
-        if (bypassed) std::memcpy(out_[c] + offset, dry, bytes);
-        // The newest latency_ frames become the history in front of the next chunk.
-        std::memmove(dry, dry + frames, static_cast<size_t>(latency_) * sizeof(float));
     }
 }
 

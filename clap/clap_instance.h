@@ -16,6 +16,7 @@
 #include "framework/axo_factory_i.h"
 #include "framework/axo_meter_i.h"
 #include "framework/axo_plugin_i.h"
+#include "glue/chunk_runner.h"
 #include "glue/dummy_host.h"
 
 class clap_instance {
@@ -32,7 +33,7 @@ public:
     int channels() const { return channels_; }
     axo_plugin_i& plugin() { return *plugin_; }
     clap_params& params() { return params_; }
-    uint32_t latency() const { return static_cast<uint32_t>(latency_); }
+    uint32_t latency() const { return static_cast<uint32_t>(runner_.latency()); }
 
     // False for a rate the plug-in does not take.
     bool activate(double sample_rate);
@@ -44,9 +45,6 @@ public:
     // bypassed or stopped, negative while limiting.
     double gain_adjustment_db() const { return gain_db_.load(std::memory_order_relaxed); }
 
-    // Frames of one call to the plug-in; process() splits longer stretches.
-    static constexpr int chunk_frames = 512;
-
 private:
     clap_instance(std::unique_ptr<axo_factory_i> factory, std::unique_ptr<axo_plugin_i> plugin,
                   int channels, const clap_plugin_descriptor_t* descriptor);
@@ -54,7 +52,6 @@ private:
     // Channel pointers of a block; false when the host gave no usable output.
     bool take_buffers(const clap_process_t* process);
     void render(uint32_t from, uint32_t to);
-    void run_chunk(uint32_t offset, int frames, bool bypassed);
     void update_meter(bool processed);
 
     // Declared so that destruction takes the plug-in first, then its factory and host.
@@ -65,17 +62,10 @@ private:
     int channels_;
     clap_params params_;
     axo_meter_i* meter_ = nullptr;
-    int latency_ = 0;
-    int64_t position_ = 0;
     std::atomic<double> gain_db_{0.0};
     // The block being processed; an input without data is taken as silence.
     const float* in_[2] = {};
     float* out_[2] = {};
-    // Per channel: the last latency_ input frames and then the frames of the current chunk,
-    // so outputs may share the inputs' buffers and a bypassed instance plays the input as
-    // late as the limited output.
-    std::vector<std::vector<float>> dry_;
-    // Where the plug-in's output goes while bypassed: it keeps running, so un-bypassing
-    // continues without a gap.
-    std::vector<std::vector<float>> idle_out_;
+    // Runs the audio, through the delay line that a bypassed instance plays from.
+    chunk_runner runner_;
 };

@@ -1,5 +1,6 @@
 #include "lv2/lv2_instance.h"
 
+#include <algorithm>
 #include <cfloat>
 #include <cmath>
 #include <cstring>
@@ -25,7 +26,7 @@ lv2_instance* lv2_instance::create(axo_factory_i* factory, const lv2_variant& va
         plugin->is_sample_rate_supported(rate) == 0 || plugin->set_sample_rate(rate) == 0) {
         return nullptr;
     }
-    plugin->set_block_size(chunk_frames);
+    plugin->set_block_size(chunk_runner::chunk_frames);
     return new lv2_instance(std::move(owned), std::move(plugin), n);
 }
 
@@ -34,15 +35,10 @@ lv2_instance::lv2_instance(std::unique_ptr<axo_factory_i> factory,
     : factory_(std::move(factory)), plugin_(std::move(plugin)), layout_(plugin_.get(), channels) {
     plugin_->set_host(&host_);
     if (plugin_->extension(AXO_METER_KEY, &meter_, sizeof meter_) != 1) meter_ = nullptr;
-    latency_ = plugin_->get_latency();
-    if (latency_ < 0) latency_ = 0;
+    runner_.prepare(plugin_.get(), channels);
     ports_.assign(layout_.port_count(), nullptr);
     // NaN: no value handed over yet, so the first run applies every control.
     applied_.assign(layout_.controls().size(), std::nanf(""));
-    dry_.assign(static_cast<size_t>(channels),
-                std::vector<float>(static_cast<size_t>(latency_ + chunk_frames)));
-    idle_out_.assign(static_cast<size_t>(channels),
-                     std::vector<float>(static_cast<size_t>(chunk_frames)));
 }
 
 lv2_instance::~lv2_instance() {
@@ -61,8 +57,7 @@ float* lv2_instance::port_buffer(uint32_t port) const {
 void lv2_instance::activate() {
     rounding_guard guard;
     plugin_->reset();
-    position_ = 0;
-    for (auto& channel : dry_) std::fill(channel.begin(), channel.end(), 0.0f);
+    runner_.reset();
     if (meter_ != nullptr) meter_->take_lowest_gain();
 }
 
@@ -93,16 +88,19 @@ void lv2_instance::run(uint32_t frames) {
     const bool enabled = enable == nullptr || !(*enable <= 0.0f);
 
     bool connected = true;
+    const float* in[2] = {};
+    float* out[2] = {};
     for (int c = 0; c < layout_.channels(); ++c) {
-        connected = connected && port_buffer(layout_.audio_in(c)) != nullptr &&
-                    port_buffer(layout_.audio_out(c)) != nullptr;
+        in[c] = port_buffer(layout_.audio_in(c));
+        out[c] = port_buffer(layout_.audio_out(c));
+        connected = connected && in[c] != nullptr && out[c] != nullptr;
     }
     float lowest = 1.0f;
     if (connected) {
         const int total = frames > 0x7fffffffu ? 0x7fffffff : static_cast<int>(frames);
-        for (int offset = 0; offset < total; offset += chunk_frames) {
-            const int n = total - offset < chunk_frames ? total - offset : chunk_frames;
-            run_chunk(offset, n, enabled);
+        for (int offset = 0; offset < total; offset += chunk_runner::chunk_frames) {
+            const int n = std::min(total - offset, chunk_runner::chunk_frames);
+            runner_.run_chunk(in, out, offset, n, !enabled);
             if (meter_ != nullptr) {
                 const float g = meter_->take_lowest_gain();
                 if (g < lowest) lowest = g;
@@ -110,37 +108,11 @@ void lv2_instance::run(uint32_t frames) {
         }
     }
 
-    if (float* port = port_buffer(layout_.latency())) *port = static_cast<float>(latency_);
+    if (float* port = port_buffer(layout_.latency())) *port = static_cast<float>(runner_.latency());
     if (float* port = port_buffer(layout_.gain_reduction())) {
         // A bypassed limiter reduces nothing that is heard.
         *port = enabled && lowest < 1.0f
                     ? static_cast<float>(-find_param_kind(AXO_KIND_GAIN)->to_unit(lowest))
                     : 0.0f;
-    }
-}
-
-void lv2_instance::run_chunk(int offset, int frames, bool enabled) {
-    const int channels = layout_.channels();
-    float* in[2] = {};
-    float* out[2] = {};
-    const auto bytes = static_cast<size_t>(frames) * sizeof(float);
-    for (int c = 0; c < channels; ++c) {
-        float* dry = dry_[static_cast<size_t>(c)].data();
-        std::memcpy(dry + latency_, port_buffer(layout_.audio_in(c)) + offset, bytes);
-        in[c] = dry + latency_;
-        out[c] = enabled ? port_buffer(layout_.audio_out(c)) + offset
-                         : idle_out_[static_cast<size_t>(c)].data();
-    }
-    if (channels == 1) {
-        in[1] = in[0];
-        out[1] = out[0];
-    }
-    plugin_->process(position_, in, 1, out, 1, nullptr, frames);
-    position_ += frames;
-    for (int c = 0; c < channels; ++c) {
-        float* dry = dry_[static_cast<size_t>(c)].data();
-        if (!enabled) std::memcpy(port_buffer(layout_.audio_out(c)) + offset, dry, bytes);
-        // The newest latency_ frames become the history in front of the next chunk.
-        std::memmove(dry, dry + frames, static_cast<size_t>(latency_) * sizeof(float));
     }
 }

@@ -10,6 +10,7 @@
 #include "framework/axo_factory_i.h"
 #include "framework/axo_meter_i.h"
 #include "framework/axo_plugin_i.h"
+#include "glue/chunk_runner.h"
 #include "glue/dummy_host.h"
 #include "lv2/lv2_port_layout.h"
 
@@ -29,15 +30,11 @@ public:
     void activate();
     void run(uint32_t frames);
 
-    // Frames of one call to the plug-in; run() splits longer blocks.
-    static constexpr int chunk_frames = 512;
-
 private:
     lv2_instance(std::unique_ptr<axo_factory_i> factory, std::unique_ptr<axo_plugin_i> plugin,
                  int channels);
 
     void apply_controls();
-    void run_chunk(int offset, int frames, bool enabled);
     float* port_buffer(uint32_t port) const;
 
     // Declared so that destruction takes the plug-in first, then its factory and host.
@@ -46,17 +43,9 @@ private:
     std::unique_ptr<axo_plugin_i> plugin_;
     lv2_port_layout layout_;
     axo_meter_i* meter_ = nullptr;
-    int latency_ = 0;
-    // Frames processed since activation: the plug-in's sample position.
-    int64_t position_ = 0;
+    // Runs the audio, through the delay line that a bypassed instance plays from.
+    chunk_runner runner_;
     std::vector<float*> ports_;
     // The control values last handed to the plug-in, so unchanged ports cost nothing.
     std::vector<float> applied_;
-    // Per channel: the last latency_ input frames and then the frames of the current chunk.
-    // The plug-in reads its input from here, so outputs may share the inputs' buffers, and a
-    // bypassed instance plays it latency_ frames late, as in time as the limited output.
-    std::vector<std::vector<float>> dry_;
-    // Where the plug-in's output goes while bypassed: it keeps running, so enabling it again
-    // continues without a gap.
-    std::vector<std::vector<float>> idle_out_;
 };

@@ -15,17 +15,19 @@ using namespace vst3;
 vst3_audio::vst3_audio(axo_plugin_i* plugin, vst3_params* params)
     : plugin_(plugin), params_(params) {
     if (plugin_->extension(AXO_METER_KEY, &meter_, sizeof meter_) != 1) meter_ = nullptr;
-    latency_ = std::max(plugin_->get_latency(), 0);
     cursors_.resize(static_cast<size_t>(params_->count()));
-    dry_.assign(2, std::vector<float>(static_cast<size_t>(latency_ + chunk_frames)));
-    idle_out_.assign(2, std::vector<float>(static_cast<size_t>(chunk_frames)));
+    runner_.prepare(plugin_, channels_);
+}
+
+void vst3_audio::set_channels(int channels) {
+    channels_ = channels;
+    runner_.prepare(plugin_, channels);
 }
 
 void vst3_audio::activate() {
     rounding_guard guard;
     plugin_->reset();
-    position_ = 0;
-    for (auto& channel : dry_) std::fill(channel.begin(), channel.end(), 0.0f);
+    runner_.reset();
     if (meter_ != nullptr) meter_->take_lowest_gain();
     params_->set_meter_db(0.0);
 }
@@ -98,35 +100,12 @@ void vst3_audio::process(ProcessData& data) {
 
 void vst3_audio::run(int offset, int frames) {
     const bool bypassed = params_->bypassed();
-    for (int done = 0; done < frames; done += chunk_frames) {
-        run_chunk(offset + done, std::min(frames - done, chunk_frames), bypassed);
+    for (int done = 0; done < frames; done += chunk_runner::chunk_frames) {
+        const int n = std::min(frames - done, chunk_runner::chunk_frames);
+        runner_.run_chunk(in_, out_, static_cast<size_t>(offset + done), n, bypassed);
         const float gain = meter_ != nullptr ? meter_->take_lowest_gain() : 1.0f;
         // A bypassed limiter reduces nothing that is heard.
         if (!bypassed && gain < lowest_gain_) lowest_gain_ = gain;
-    }
-}
-
-void vst3_audio::run_chunk(int offset, int frames, bool bypassed) {
-    float* in[2] = {};
-    float* out[2] = {};
-    const auto bytes = static_cast<size_t>(frames) * sizeof(float);
-    for (int c = 0; c < channels_; ++c) {
-        float* dry = dry_[static_cast<size_t>(c)].data();
-        std::memcpy(dry + latency_, in_[c] + offset, bytes);
-        in[c] = dry + latency_;
-        out[c] = bypassed ? idle_out_[static_cast<size_t>(c)].data() : out_[c] + offset;
-    }
-    if (channels_ == 1) {
-        in[1] = in[0];
-        out[1] = out[0];
-    }
-    plugin_->process(position_, in, 1, out, 1, nullptr, frames);
-    position_ += frames;
-    for (int c = 0; c < channels_; ++c) {
-        float* dry = dry_[static_cast<size_t>(c)].data();
-        if (bypassed) std::memcpy(out_[c] + offset, dry, bytes);
-        // The newest latency_ frames become the history in front of the next chunk.
-        std::memmove(dry, dry + frames, static_cast<size_t>(latency_) * sizeof(float));
     }
 }
 

@@ -7,6 +7,7 @@
 #include <cstdint>
 #include <vector>
 
+#include "glue/chunk_runner.h"
 #include "vst3/vst3_abi.h"
 
 class axo_meter_i;
@@ -17,17 +18,15 @@ class vst3_audio {
 public:
     vst3_audio(axo_plugin_i* plugin, vst3_params* params);
 
-    // The channel count of both buses, 1 or 2; the plug-in must already have it.
-    void set_channels(int channels) { channels_ = channels; }
+    // The channel count of both buses, 1 or 2; the plug-in must already have it. Allocates:
+    // called when the host sets the bus arrangement.
+    void set_channels(int channels);
     int channels() const { return channels_; }
     // Clears the delay lines, the plug-in's state and the meter, before processing starts.
     void activate();
     // Applies the changes, processes the audio if the buffers are usable and reports the
     // meter. A call with no frames, no buses or missing buffers only applies the changes.
     void process(vst3::ProcessData& data);
-
-    // Frames of one call to the plug-in; longer stretches are split.
-    static constexpr int chunk_frames = 512;
 
 private:
     // One input queue of a known parameter, with its next unapplied point.
@@ -44,26 +43,18 @@ private:
     vst3::int32 apply_until(vst3::int32 frame, vst3::int32 end);
     bool take_buffers(const vst3::ProcessData& data);
     void run(int offset, int frames);
-    void run_chunk(int offset, int frames, bool bypassed);
     void report_meter(vst3::IParameterChanges* out);
 
     axo_plugin_i* plugin_;
     vst3_params* params_;
     axo_meter_i* meter_ = nullptr;
     int channels_ = 2;
-    int latency_ = 0;
-    int64_t position_ = 0;
     std::vector<queue_cursor> cursors_;  // sized once; cursor_count_ of them in use
     size_t cursor_count_ = 0;
     float* in_[2] = {};
     float* out_[2] = {};
     // The lowest gain of the unbypassed chunks of this call.
     float lowest_gain_ = 1.0f;
-    // Per channel: the last latency_ input frames, then the current chunk. The plug-in reads
-    // from here, so outputs may share the inputs' buffers, and bypass plays from here
-    // latency_ frames late, in time with the limited output.
-    std::vector<std::vector<float>> dry_;
-    // Where the plug-in's output goes while bypassed: it keeps running, so switching back
-    // continues without a gap.
-    std::vector<std::vector<float>> idle_out_;
+    // Runs the audio, through the delay line that a bypassed instance plays from.
+    chunk_runner runner_;
 };

@@ -37,7 +37,7 @@ vst3_component* vst3_component::create() {
         plugin->set_channel_count(AXO_DIR_AUDIO_OUT, 2) == 0) {
         return nullptr;
     }
-    plugin->set_block_size(vst3_audio::chunk_frames);
+    plugin->set_block_size(chunk_runner::chunk_frames);
     return new vst3_component(std::move(factory), std::move(plugin));
 }
 
