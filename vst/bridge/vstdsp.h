@@ -12,8 +12,8 @@
 #include <memory>
 #include <vector>
 
-#include "vst/base/AudioEffectX.h"
 #include "glue/auxbuf_t.h"
+#include "vst/base/AudioEffectX.h"
 
 class axo_factory_i;
 class axo_plugin_i;
