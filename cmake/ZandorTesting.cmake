@@ -26,3 +26,24 @@ function(zandor_add_test name)
   add_test(NAME ${name} COMMAND ${name})
   set_tests_properties(${name} PROPERTIES TIMEOUT 900)
 endfunction()
+
+# zandor_add_pe_check(<test name> <module target> EXPORTS <name>... [VST2])
+# On Windows builds, checks a module's export and import tables (cmake/check_pe_tables.cmake).
+# It reads the file only, so it runs also where wine cannot run the build's programs.
+function(zandor_add_pe_check name target)
+  cmake_parse_arguments(ARG "VST2" "" "EXPORTS" ${ARGN})
+  if(NOT WIN32)
+    return()
+  endif()
+  if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+    set(format pei-i386)
+  else()
+    set(format pei-x86-64)
+  endif()
+  string(REPLACE ";" "," exports "${ARG_EXPORTS}")
+  add_test(NAME ${name}
+           COMMAND ${CMAKE_COMMAND} -DOBJDUMP=${CMAKE_OBJDUMP} -DMODULE=$<TARGET_FILE:${target}>
+                   -DFORMAT=${format} -DEXPORTS=${exports} -DVST2=${ARG_VST2}
+                   -P ${PROJECT_SOURCE_DIR}/cmake/check_pe_tables.cmake)
+  set_tests_properties(${name} PROPERTIES LABELS no_execution)
+endfunction()

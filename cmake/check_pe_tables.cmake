@@ -1,12 +1,13 @@
 # Reads a Windows module's export and import tables with objdump and checks what a host
 # and a bare Windows installation see:
 #  - the module is built for the expected machine;
-#  - it exports exactly VSTPluginMain, main, MAIN, _VSTPluginMain and get_axoi, with the
-#    four VST names on one function and no decoration on any name;
-#  - it imports only from DLLs that every Windows installation has (no MinGW runtime DLL),
-#    and takes its error message box from USER32.dll.
+#  - it exports exactly EXPORTS, with no decoration on any name;
+#  - it imports only from DLLs that every Windows installation has (no MinGW runtime DLL).
+# With VST2, also that the four VST 2.4 names are one function, not get_axoi, and that the
+# module takes its error message box from USER32.dll.
 #
-#   cmake -DOBJDUMP=<objdump> -DMODULE=<dll> -DFORMAT=<pei-i386|pei-x86-64> -P check_pe_tables.cmake
+#   cmake -DOBJDUMP=<objdump> -DMODULE=<dll> -DFORMAT=<pei-i386|pei-x86-64>
+#         -DEXPORTS=<name,...> [-DVST2=ON] -P check_pe_tables.cmake
 
 cmake_minimum_required(VERSION 3.25)
 
@@ -35,20 +36,23 @@ foreach(entry IN LISTS name_entries)
   endif()
 endforeach()
 list(SORT exports)
-set(expected_exports MAIN VSTPluginMain _VSTPluginMain get_axoi main)
+string(REPLACE "," ";" expected_exports "${EXPORTS}")
+list(SORT expected_exports)
 list(LENGTH exports export_count)
 if(export_count GREATER 20)
   string(APPEND problems "\n  exports ${export_count} names, expected [${expected_exports}]")
 elseif(NOT exports STREQUAL expected_exports)
   string(APPEND problems "\n  exports are [${exports}], expected [${expected_exports}]")
 endif()
-foreach(alias main MAIN _VSTPluginMain)
-  if(NOT DEFINED rva_VSTPluginMain OR NOT "${rva_${alias}}" STREQUAL "${rva_VSTPluginMain}")
-    string(APPEND problems "\n  export ${alias} is not the function VSTPluginMain")
+if(VST2)
+  foreach(alias main MAIN _VSTPluginMain)
+    if(NOT DEFINED rva_VSTPluginMain OR NOT "${rva_${alias}}" STREQUAL "${rva_VSTPluginMain}")
+      string(APPEND problems "\n  export ${alias} is not the function VSTPluginMain")
+    endif()
+  endforeach()
+  if(DEFINED rva_get_axoi AND "${rva_get_axoi}" STREQUAL "${rva_VSTPluginMain}")
+    string(APPEND problems "\n  get_axoi and VSTPluginMain are one function")
   endif()
-endforeach()
-if(DEFINED rva_get_axoi AND "${rva_get_axoi}" STREQUAL "${rva_VSTPluginMain}")
-  string(APPEND problems "\n  get_axoi and VSTPluginMain are one function")
 endif()
 
 # Imports.
@@ -63,7 +67,7 @@ foreach(line IN LISTS dll_lines)
     string(APPEND problems "\n  imports ${dll}, which a Windows installation does not provide")
   endif()
 endforeach()
-if(NOT dump MATCHES "DLL Name: USER32.dll\n[^\n]*\n(\t[^\n]+\n)*\t[0-9a-f]+\t +[0-9]+ +MessageBoxA\n")
+if(VST2 AND NOT dump MATCHES "DLL Name: USER32.dll\n[^\n]*\n(\t[^\n]+\n)*\t[0-9a-f]+\t +[0-9]+ +MessageBoxA\n")
   string(APPEND problems "\n  MessageBoxA is not imported from USER32.dll")
 endif()
 
