@@ -27,6 +27,12 @@ function(zandor_plugin_folder format folder)
   else()
     set(default lib/${folder})
   endif()
+  # Build trees configured before installs followed the prefix cached the user's home here,
+  # as a PATH: that value is dropped so that the tree installs under the prefix.
+  get_property(type CACHE ZANDOR_${upper}_INSTALL_DIR PROPERTY TYPE)
+  if(type STREQUAL "PATH")
+    unset(ZANDOR_${upper}_INSTALL_DIR CACHE)
+  endif()
   set(ZANDOR_${upper}_INSTALL_DIR ${default} CACHE STRING
       "Folder, under the install prefix unless absolute, for the ${format} plug-ins")
   set_property(GLOBAL PROPERTY ZANDOR_FOLDER_OF_${format} ${folder})
