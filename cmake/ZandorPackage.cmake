@@ -22,6 +22,8 @@ if(WIN32)
   set(CPACK_PACKAGE_FILE_NAME ZandorLimiter-${PROJECT_VERSION}-win${bits})
   # The note names the folder of each format in the archive.
   zandor_plugin_install_dir(ZANDOR_VST_FOLDER vst2)
+  zandor_plugin_install_dir(ZANDOR_VST3_FOLDER vst3)
+  zandor_plugin_install_dir(ZANDOR_CLAP_FOLDER clap)
   configure_file(${PROJECT_SOURCE_DIR}/packaging/INSTALL-windows.txt.in
                  ${PROJECT_BINARY_DIR}/INSTALL.txt @ONLY NEWLINE_STYLE CRLF)
   install(FILES ${PROJECT_BINARY_DIR}/INSTALL.txt DESTINATION .)

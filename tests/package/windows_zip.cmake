@@ -1,5 +1,5 @@
-# Makes the Windows ZIP and checks what it holds: the DLL in its format's folder and the install
-# note, at the top of one folder named like the archive.
+# Makes the Windows ZIP and checks what it holds: each format's module in its folder and the
+# install note naming them, at the top of one folder named like the archive.
 #
 #   cmake -DCPACK=<cpack> -DCONFIG=<CPackConfig.cmake> -DNAME=<archive name, no .zip>
 #         -DDIR=<scratch folder> -P windows_zip.cmake
@@ -14,11 +14,20 @@ endif()
 file(ARCHIVE_EXTRACT INPUT ${DIR}/${NAME}.zip DESTINATION ${DIR}/unpacked)
 file(GLOB_RECURSE held RELATIVE ${DIR}/unpacked ${DIR}/unpacked/*)
 list(SORT held)
-set(expected ${NAME}/INSTALL.txt ${NAME}/vst/ZandorLimiter.dll)
+if(NAME MATCHES "win32$")
+  set(arch x86-win)
+else()
+  set(arch x86_64-win)
+endif()
+set(bundle ${NAME}/vst3/ZandorLimiter.vst3/Contents)
+set(expected ${NAME}/INSTALL.txt ${NAME}/clap/ZandorLimiter.clap ${NAME}/vst/ZandorLimiter.dll
+    ${bundle}/Resources/moduleinfo.json ${bundle}/${arch}/ZandorLimiter.vst3)
 if(NOT held STREQUAL expected)
   message(FATAL_ERROR "the ZIP holds '${held}', not '${expected}'")
 endif()
 file(READ ${DIR}/unpacked/${NAME}/INSTALL.txt note)
-if(NOT note MATCHES "vst\\\\ZandorLimiter.dll")
-  message(FATAL_ERROR "the install note does not name vst\\ZandorLimiter.dll:\n${note}")
-endif()
+foreach(file vst\\\\ZandorLimiter.dll vst3\\\\ZandorLimiter.vst3 clap\\\\ZandorLimiter.clap)
+  if(NOT note MATCHES "${file}")
+    message(FATAL_ERROR "the install note does not name ${file}:\n${note}")
+  endif()
+endforeach()
