@@ -14,6 +14,7 @@
 #include <fstream>
 #include <sstream>
 #include <string>
+#include <utility>
 #include <vector>
 
 namespace {
@@ -410,6 +411,60 @@ TEST_F(RenderTool, OutputFormatFollowsTheInputUnlessToldOtherwise) {
               0);
     EXPECT_EQ(read("told.out").format, SF_FORMAT_AIFF | SF_FORMAT_PCM_24);
 }
+
+// Tags libsndfile reads, as a direct write to a container keeps them.
+std::vector<std::pair<int, std::string>> tags_of(const std::string& file) {
+    SF_INFO info{};
+    SNDFILE* f = sf_open(file.c_str(), SFM_READ, &info);
+    std::vector<std::pair<int, std::string>> tags;
+    if (f == nullptr) return tags;
+    for (int kind : {SF_STR_TITLE, SF_STR_ARTIST, SF_STR_ALBUM, SF_STR_DATE, SF_STR_COMMENT,
+                     SF_STR_TRACKNUMBER, SF_STR_GENRE, SF_STR_COPYRIGHT, SF_STR_SOFTWARE}) {
+        if (const char* text = sf_get_string(f, kind)) tags.emplace_back(kind, text);
+    }
+    sf_close(f);
+    return tags;
+}
+
+class RenderToolTags : public RenderTool, public ::testing::WithParamInterface<const char*> {};
+
+// Each container keeps every tag of the input that it can hold: as many as libsndfile keeps
+// when it writes that container itself, and the title wherever the container has room for
+// tags at all (W64 and AU have none).
+TEST_P(RenderToolTags, TheInputsTagsReachTheOutputWhereItsContainerHoldsThem) {
+    const std::string extension = GetParam();
+    const std::vector<std::pair<int, std::string>> given = {
+        {SF_STR_TITLE, "Night Drive"}, {SF_STR_ARTIST, "The Testers"}, {SF_STR_ALBUM, "Lanes"},
+        {SF_STR_DATE, "2024"},         {SF_STR_COMMENT, "take 3"},     {SF_STR_TRACKNUMBER, "7"},
+        {SF_STR_GENRE, "Ambient"},     {SF_STR_COPYRIGHT, "(c) us"},   {SF_STR_SOFTWARE, "mixer"}};
+    auto write_tagged = [&](const std::string& name, int format) {
+        SF_INFO info{};
+        info.channels = 2;
+        info.samplerate = 48000;
+        info.format = format;
+        SNDFILE* f = sf_open(path(name).c_str(), SFM_WRITE, &info);
+        ASSERT_NE(f, nullptr) << sf_strerror(nullptr);
+        for (const auto& [kind, text] : given) sf_set_string(f, kind, text.c_str());
+        const audio a = tone(2, 48000, 0.5, -12.0);
+        sf_writef_float(f, a.samples.data(), static_cast<sf_count_t>(a.frames()));
+        sf_close(f);
+    };
+    write_tagged("in.flac", SF_FORMAT_FLAC | SF_FORMAT_PCM_24);
+    const run_result r = run({path("in.flac"), path("out." + extension)});
+    ASSERT_EQ(r.status, 0) << r.err;
+
+    write_tagged("direct." + extension, read("out." + extension).format);
+    const auto kept = tags_of(path("out." + extension));
+    EXPECT_EQ(kept, tags_of(path("direct." + extension)));
+    if (extension != "w64" && extension != "au") {
+        ASSERT_FALSE(kept.empty());
+        EXPECT_EQ(kept.front(), given.front());
+    }
+}
+
+INSTANTIATE_TEST_SUITE_P(EveryContainer, RenderToolTags,
+                         ::testing::Values("wav", "w64", "rf64", "aiff", "caf", "au", "flac", "ogg",
+                                           "opus", "mp3"));
 
 TEST_F(RenderTool, TheDemoWritesBothFilesAndReports) {
     const run_result r = run({"--demo", "--out-dir", dir_});

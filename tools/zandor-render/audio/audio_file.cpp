@@ -117,6 +117,11 @@ std::optional<data_lengths> stated_lengths(SNDFILE* file) {
     return found;
 }
 
+// The tags copied from input to output: the descriptive ones, not the encoder's own notes.
+constexpr int copied_tags[] = {SF_STR_TITLE, SF_STR_ARTIST,    SF_STR_ALBUM,
+                               SF_STR_DATE,  SF_STR_COMMENT,   SF_STR_TRACKNUMBER,
+                               SF_STR_GENRE, SF_STR_COPYRIGHT, SF_STR_SOFTWARE};
+
 }  // namespace
 
 audio_reader::audio_reader(const std::string& path, const std::string& shown_name)
@@ -159,6 +164,15 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
 
 audio_reader::~audio_reader() {
     if (file_ != nullptr) sf_close(file_);
+}
+
+std::vector<text_tag> audio_reader::text_tags() const {
+    std::vector<text_tag> tags;
+    for (const int kind : copied_tags) {
+        const char* text = sf_get_string(file_, kind);
+        if (text != nullptr && *text != '\0') tags.push_back({kind, text});
+    }
+    return tags;
 }
 
 int64_t audio_reader::read(float* interleaved, int64_t frames) {
@@ -327,6 +341,9 @@ audio_writer::audio_writer(int fd, const std::string& shown_name, const output_e
         double level = 1.0 - *encoding.quality;
         sf_command(sndfile_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
     }
+    // Before any audio: some containers put their tags ahead of it. A container without room
+    // for a tag refuses it, and the file is written without it.
+    for (const text_tag& tag : encoding.tags) sf_set_string(sndfile_, tag.kind, tag.text.c_str());
     if (is_lossy_format(encoding.format)) written_ = nullptr;
     const int bits = integer_bits(encoding.format);
     if (bits > 0) {

@@ -13,6 +13,12 @@
 
 struct sf_private_tag;
 
+// A text tag as libsndfile names it (SF_STR_TITLE and the like) and its text.
+struct text_tag {
+    int kind = 0;
+    std::string text;
+};
+
 // The tool feeds mono and stereo files; the rates are the plug-in's to accept.
 constexpr int most_channels = 2;
 
@@ -36,6 +42,9 @@ public:
     audio_reader& operator=(const audio_reader&) = delete;
 
     const audio_shape& shape() const { return shape_; }
+    // The title, artist, album, date, comment, track number, genre, copyright and software
+    // the file carries, in that order; those it lacks are left out.
+    std::vector<text_tag> text_tags() const;
 
     // Reads up to `frames` frames; answers how many were read, 0 at the end. A read error is
     // thrown, not mistaken for the end of the file.
@@ -87,6 +96,8 @@ struct output_encoding {
     std::optional<double> quality;  // 0 (smallest) to 1 (best)
     dither_kind dither = dither_kind::none;
     double bound = 1.0;  // no integer sample beyond this magnitude (linear)
+    // Written where the container has room for them; the others are left out without a word.
+    std::vector<text_tag> tags;
 };
 
 // An output written as interleaved 32-bit floats into an open descriptor (which stays the

@@ -7,6 +7,7 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <utility>
 
 #include "audio/audio_file.h"
 #include "audio/input_source.h"
@@ -41,10 +42,10 @@ double reference_gain_db(effect_settings& fx) {
     return t && c ? *c - *t : 0.0;
 }
 
-// The input's shape, from a first look at the file.
-audio_shape probe_shape(const input_source& source) {
+// The input's shape and tags, from a first look at the file.
+std::pair<audio_shape, std::vector<text_tag>> probe_input(const input_source& source) {
     const audio_reader probe(source.path(), source.name());
-    return probe.shape();
+    return {probe.shape(), probe.text_tags()};
 }
 
 // The output's format as the options and OUT's name choose it; --quality checked against it.
@@ -117,7 +118,8 @@ private:
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     const render_options& o_;
     const input_source source_;
-    const audio_shape shape_;
+    const std::pair<audio_shape, std::vector<text_tag>> probed_;
+    const audio_shape& shape_ = probed_.first;
     const int format_;
     // The settings are complete (a preset that was not taken in full is refused here) before
     // the output is claimed, so that a refused render writes nothing anywhere.
@@ -142,7 +144,7 @@ file_job::file_job(const render_options& o, const std::vector<parameter_request>
                    const std::string& input, const std::string& output, render_progress* progress)
     : o_(o),
       source_(input),
-      shape_(probe_shape(source_)),
+      probed_(probe_input(source_)),
       format_(output_format_for(o, shape_, output)),
       fx_(chosen_effect(o, defaults), shape_.rate_hz, shape_.channels) {
     check_module_rate(fx_, source_, shape_);
@@ -239,6 +241,7 @@ void file_job::write_output() {
     encoding.format = format_;
     encoding.quality = o_.quality;
     encoding.dither = o_.dither;
+    encoding.tags = probed_.second;
     // Rounding may not carry a sample past the ceiling. The true-peak target is not a bound
     // here: clamping samples to it would clip, and clipping raises the true peak; the written
     // file is measured against it instead.
