@@ -1,6 +1,7 @@
 // zandor-render: limits audio files from the shell by hosting the limiter's VST 2.4 module.
 #include <sndfile.h>
 
+#include <algorithm>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -49,16 +50,41 @@ void print_help(const render_options& options) {
     }
 }
 
+// Each file measured in turn. A file that cannot be read is reported in its place (in the
+// JSON array, as a batch reports it) and the others are still measured; the exit status is
+// the worst. One file keeps its report a single object.
 int analyze(const render_options& o) {
-    const input_source input(o.inputs.front());
-    const level_figures levels = measure_file(input.path(), input.name());
-    print_analysis(stdout, input.name(), levels, o.json);
-    return 0;
+    const bool several = o.inputs.size() > 1;
+    if (o.json && several) std::fputs("[\n", stdout);
+    int worst = 0;
+    for (size_t i = 0; i < o.inputs.size(); ++i) {
+        if (o.json && i > 0) std::fputs(",\n", stdout);
+        try {
+            const input_source input(o.inputs[i]);
+            const level_figures levels = measure_file(input.path(), input.name());
+            print_analysis(stdout, input.name(), levels, o.json, several);
+        } catch (const render_error& e) {
+            if (!several) throw;
+            worst = std::max(worst, static_cast<int>(e.code()));
+            print_analysis_failure(stdout, {o.inputs[i], static_cast<int>(e.code()), {}, e.what()},
+                                   o.json);
+        }
+    }
+    if (o.json && several) std::fputs("\n]\n", stdout);
+    return worst;
 }
 
+// A batch saves the settings it was given once, before its files; each file renders with
+// them and saves nothing.
 int batch(const render_options& o) {
+    if (!o.preset_out.empty()) {
+        effect_settings fx(chosen_effect(o), 44100.0, 0);
+        save_preset(fx.plugin(), o.preset_out, o.no_clobber);
+    }
+    render_options each = o;
+    each.preset_out.clear();
     batch_printer printer(stdout, o.json);
-    const int worst = render_batch(o, [&printer](const batch_outcome& r) { printer.print(r); });
+    const int worst = render_batch(each, [&printer](const batch_outcome& r) { printer.print(r); });
     printer.finish();
     return worst;
 }
@@ -87,10 +113,12 @@ int run(const render_options& o) {
     const std::vector<parameter_request> defaults =
         o.demo ? demo_settings : std::vector<parameter_request>{};
 
-    if (o.list_parameters || !o.preset_out.empty()) {
+    // With a render, the preset is saved by it, with the settings the output was made with.
+    const bool saves_alone = !o.preset_out.empty() && input.empty();
+    if (o.list_parameters || saves_alone) {
         effect_settings fx(chosen_effect(o, defaults), 44100.0, 0);
         if (o.list_parameters) print_parameters(stdout, fx.plugin(), fx.mapper(), o.json);
-        if (!o.preset_out.empty()) save_preset(fx.plugin(), o.preset_out);
+        if (saves_alone) save_preset(fx.plugin(), o.preset_out, o.no_clobber);
     }
     if (input.empty()) return 0;
 

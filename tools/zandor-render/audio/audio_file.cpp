@@ -81,6 +81,16 @@ std::string sndfile_message(SNDFILE* file) {
     return message;
 }
 
+// Why sf_open failed. libsndfile keeps that in one variable for the whole process, which a
+// file opened meanwhile on another thread of a batch may have reset to "No Error"; the
+// system's reason (such as too many open files) is given then, else a plain one.
+std::string open_failure() {
+    const int system_error = errno;
+    const std::string message = sndfile_message(nullptr);
+    if (message.rfind("No Error", 0) != 0) return message;
+    return system_error != 0 ? std::strerror(system_error) : "not a file libsndfile can open";
+}
+
 bool writable(int format, int channels, int rate_hz) {
     SF_INFO info{};
     info.format = format;
@@ -135,8 +145,7 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
-        throw render_error(exit_status::input,
-                           "cannot read " + path_ + ": " + sndfile_message(nullptr));
+        throw render_error(exit_status::input, "cannot read " + path_ + ": " + open_failure());
     }
     shape_ = {info.format, info.channels, info.samplerate, info.frames};
     stated_frames_ = info.frames;
@@ -148,17 +157,10 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
             std::llround(static_cast<double>(lengths->real) / static_cast<double>(info.frames)));
         stated_frames_ = std::max<int64_t>(info.frames, lengths->stated / frame_bytes);
     }
-    // A refused file is closed here: the destructor does not run for a constructor that throws.
-    try {
-        if (info.channels < 1 || info.channels > most_channels) {
-            throw render_error(exit_status::input, path_ + " has " + std::to_string(info.channels) +
-                                                       " channels; only mono and stereo files can "
-                                                       "be limited");
-        }
-    } catch (...) {
+    if (info.channels < 1) {
         sf_close(file_);
         file_ = nullptr;
-        throw;
+        throw render_error(exit_status::input, path_ + " has no channels");
     }
 }
 
@@ -320,6 +322,10 @@ int integer_bits(int format) {
 
 }  // namespace
 
+bool is_integer_format(int format) {
+    return integer_bits(format) > 0;
+}
+
 audio_writer::audio_writer(int fd, const std::string& shown_name, const output_encoding& encoding,
                            int channels, int rate_hz, frame_sink* written)
     : name_(shown_name), channels_(channels), written_(written) {
@@ -330,11 +336,13 @@ audio_writer::audio_writer(int fd, const std::string& shown_name, const output_e
     // libsndfile gets a descriptor of its own, so that it may close it on any path without
     // touching the one the caller keeps.
     const int own = dup(fd);
-    if (own >= 0) sndfile_ = sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
-    if (sndfile_ == nullptr) {
-        if (own >= 0) ::close(own);
+    if (own < 0)
         throw render_error(exit_status::output,
-                           "cannot write " + name_ + ": " + sndfile_message(nullptr));
+                           "cannot write " + name_ + ": " + std::strerror(errno));
+    sndfile_ = sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
+    if (sndfile_ == nullptr) {
+        ::close(own);
+        throw render_error(exit_status::output, "cannot write " + name_ + ": " + open_failure());
     }
     if (encoding.quality) {
         // FLAC compresses harder and lossy encoders spend fewer bits as the level rises.

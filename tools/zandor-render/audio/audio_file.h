@@ -31,9 +31,10 @@ struct audio_shape {
     int64_t frames = 0;
 };
 
-// An input file, opened for reading as interleaved 32-bit floats. The constructor refuses a
-// missing or unreadable file and more than two channels with render_error(input) naming the file as
-// `shown_name` (the path when empty).
+// An input file, opened for reading as interleaved 32-bit floats, of any channel count (a
+// render refuses more than most_channels; measuring takes them all). The constructor refuses
+// a missing or unreadable file with render_error(input) naming the file as `shown_name` (the
+// path when empty).
 class audio_reader : public frame_source {
 public:
     explicit audio_reader(const std::string& path, const std::string& shown_name = {});
@@ -89,6 +90,9 @@ std::string format_extension(int format);
 // Lossy formats decode to other samples than were encoded; their levels are measured on the
 // written file read back.
 bool is_lossy_format(int format);
+
+// True for the integer sample types the tool rounds itself, where dither has a use.
+bool is_integer_format(int format);
 
 // How the output's samples are encoded.
 struct output_encoding {

@@ -9,6 +9,7 @@
 #include <optional>
 #include <utility>
 
+#include "audio/atomic_file.h"
 #include "audio/audio_file.h"
 #include "audio/input_source.h"
 #include "audio/output_target.h"
@@ -16,6 +17,8 @@
 #include "delivery/render_job.h"
 #include "host/effect_settings.h"
 #include "host/module_rates.h"
+#include "host/preset_io.h"
+#include "host/quantity.h"
 #include "measure/measured_stages.h"
 #include "render_error.h"
 
@@ -29,6 +32,11 @@ constexpr int most_renders = 5;
 // A written file within this of the loudness target is taken; the promise is 0.1 LU.
 constexpr double loudness_aim_lu = 0.05;
 constexpr double loudness_tolerance_lu = 0.1;
+
+// A small difference in a message, as a person writes it: "0.03 dB", not "0.031250 dB".
+std::string hundredths(double value, const char* unit) {
+    return format_quantity(std::round(value * 100.0) / 100.0, unit);
+}
 
 double from_db(double db) {
     return std::pow(10.0, db / 20.0);
@@ -45,6 +53,11 @@ double reference_gain_db(effect_settings& fx) {
 // The input's shape and tags, from a first look at the file.
 std::pair<audio_shape, std::vector<text_tag>> probe_input(const input_source& source) {
     const audio_reader probe(source.path(), source.name());
+    if (probe.shape().channels > most_channels) {
+        throw render_error(exit_status::input,
+                           source.name() + " has " + std::to_string(probe.shape().channels) +
+                               " channels; only mono and stereo files can be limited");
+    }
     return {probe.shape(), probe.text_tags()};
 }
 
@@ -58,6 +71,11 @@ int output_format_for(const render_options& o, const audio_shape& shape,
         throw render_error(
             exit_status::usage,
             "--quality applies to ogg, opus, mp3 and flac, not to " + describe_format(format));
+    }
+    if (o.dither != dither_kind::none && !is_integer_format(format)) {
+        throw render_error(exit_status::usage,
+                           "--dither applies to integer samples (--bits 8, 16, 24 or 32), not to " +
+                               describe_format(format));
     }
     return format;
 }
@@ -125,6 +143,9 @@ private:
     // the output is claimed, so that a refused render writes nothing anywhere.
     effect_settings fx_;
     std::optional<output_target> target_;
+    // --save-preset, claimed with the output so that a file --no-clobber keeps is refused
+    // before anything is rendered; written with the settings the output was made with.
+    std::optional<atomic_file> preset_;
     bool has_ceiling_ = false;
     double ceiling_asked_ = 0.0;
     std::optional<control_ranges> ranges_;
@@ -149,6 +170,7 @@ file_job::file_job(const render_options& o, const std::vector<parameter_request>
       fx_(chosen_effect(o, defaults), shape_.rate_hz, shape_.channels) {
     check_module_rate(fx_, source_, shape_);
     target_.emplace(output, o.no_clobber);
+    if (!o.preset_out.empty()) preset_.emplace(o.preset_out, o.no_clobber);
     has_ceiling_ = fx_.read_db("Ceiling").has_value();
     ceiling_asked_ = has_ceiling_ ? *fx_.read_db("Ceiling") : 0.0;
     ranges_ = delivery_ranges(o, fx_, has_ceiling_);
@@ -228,7 +250,7 @@ void file_job::settle_controls() {
         if (cr && c < cr->lowest) {
             throw render_error(exit_status::usage,
                                "--true-peak cannot be held: Ceiling would have to go below " +
-                                   std::to_string(cr->lowest) + " dB");
+                                   format_quantity(cr->lowest, "dB"));
         }
         fx_.set_db("--true-peak", "Ceiling", c);
     }
@@ -273,14 +295,14 @@ bool file_job::written_meets_targets(int attempt) {
     if (attempt == most_renders) {
         if (over > 0.0) {
             throw render_error(exit_status::failure, "the written file still peaks " +
-                                                         std::to_string(over) +
-                                                         " dB over --true-peak after " +
+                                                         hundredths(over, "dB") +
+                                                         " over --true-peak after " +
                                                          std::to_string(attempt) + " renders");
         }
         if (std::fabs(miss) > loudness_tolerance_lu) {
             throw render_error(exit_status::failure,
                                "the written file still misses --loudness by " +
-                                   std::to_string(miss) + " LU after " + std::to_string(attempt) +
+                                   hundredths(miss, "LU") + " after " + std::to_string(attempt) +
                                    " renders");
         }
         return true;
@@ -301,6 +323,11 @@ render_report file_job::run() {
         report_.settings.emplace_back(fx_.plugin().parameter_name(i),
                                       fx_.plugin().parameter_display(i));
     target_->commit();
+    if (preset_) {
+        const std::vector<uint8_t> bytes = preset_bytes(fx_.plugin());
+        preset_->write_all(bytes.data(), bytes.size());
+        preset_->commit();
+    }
     report_.figures.wall_seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     return report_;
