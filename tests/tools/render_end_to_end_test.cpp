@@ -269,6 +269,23 @@ TEST_F(RenderTool, ASavedPresetRendersExactlyAsTheOptionsDid) {
     ASSERT_GT(with_options.frames(), 0u);
     EXPECT_EQ(read("preset.wav").samples, with_options.samples);
 
+    // With --loudness, the settings the search found; --no-clobber keeps an existing preset
+    // and refuses before anything is written.
+    const run_result found = run(
+        {path("in.wav"), path("loud.wav"), "--loudness", "-12", "--save-preset", path("l.fxp")});
+    ASSERT_EQ(found.status, 0) << found.err;
+    const size_t at = found.out.find("Ceiling ") + 8;
+    const std::string ceiling = found.out.substr(at, found.out.find(',', at) - at);
+    EXPECT_NE(ceiling, "0.0dB");
+    const run_result listed = run({"--preset", path("l.fxp"), "--list-params"});
+    EXPECT_NE(listed.out.find("Ceiling      " + ceiling), std::string::npos) << listed.out;
+    EXPECT_EQ(
+        run({path("in.wav"), path("never.wav"), "--save-preset", path("l.fxp"), "--no-clobber"})
+            .status,
+        5);
+    EXPECT_EQ(read("never.wav").channels, 0);
+    EXPECT_EQ(run({"--save-preset", path("l.fxp"), "--no-clobber"}).status, 5);
+
     // Settings given after a preset win over it.
     ASSERT_EQ(
         run({path("in.wav"), path("over.wav"), "--preset", path("p.fxp"), "--release", "50ms"})
@@ -353,6 +370,10 @@ TEST_F(RenderTool, BadInputGetsOneLineAnExitStatusAndNoOutputFile) {
         {{ok, out, "--format", "xyz"}, 2, "--format takes"},
         {{ok, out, "--preset", path("bad.fxp")}, 6, "is not a usable VST preset"},
         {{ok, out, "--preset", path("missing.fxp")}, 6, "cannot read preset"},
+        {{ok, out, "--dither", "tpdf", "--bits", "float"}, 2, "--dither applies to integer"},
+        {{ok, path("out.ogg"), "--dither", "tpdf"}, 2, "not to OGG Vorbis"},
+        {{"--analyze", ok, "--ceiling", "-1dB"}, 2, "--ceiling does not apply to --analyze"},
+        {{ok, out, "--loudness", "5"}, 2, "--loudness 5 LUFS cannot be reached"},
     };
     for (const bad_case& c : cases) {
         SCOPED_TRACE(c.args[0] + " " + c.args[1] + (c.args.size() > 2 ? " " + c.args[2] : ""));
@@ -485,6 +506,39 @@ TEST_F(RenderTool, TheDemoWritesBothFilesAndReports) {
     EXPECT_EQ(read("made/demo-limited.flac").format & SF_FORMAT_TYPEMASK, SF_FORMAT_FLAC);
     const run_result list = run({"--list-params", "--json"});
     EXPECT_NE(list.out.find("{\"name\": \"Ceiling\""), std::string::npos) << list.out;
+}
+
+// Measuring takes any channel count and several files; what JSON leaves null the text says
+// in words.
+TEST_F(RenderTool, AnalyzeMeasuresEveryFileGivenWhateverItsChannels) {
+    audio six;
+    six.channels = 6;
+    six.rate = 48000;
+    const audio front = tone(1, 48000, 4.0, -20.0);
+    for (float v : front.samples)
+        for (int c = 0; c < 6; ++c) six.samples.push_back(c == 0 || c == 3 ? v : 0.0f);
+    write("six.wav", six);
+    write("front.wav", front);
+    write("short.wav", tone(1, 48000, 1.0, -20.0));
+    audio silent = front;
+    std::fill(silent.samples.begin(), silent.samples.end(), 0.0f);
+    write("silent.wav", silent);
+
+    const run_result r =
+        run({"--analyze", path("six.wav"), path("front.wav"), path("missing.wav"), "--json"});
+    EXPECT_EQ(r.status, 3);
+    EXPECT_EQ(r.out.front(), '[');
+    // The LFE channel counts for nothing: the 5.1 file is as loud as its left channel alone.
+    EXPECT_NEAR(json_value(r.out, path("six.wav"), "integrated_lufs"),
+                json_value(r.out, path("front.wav"), "integrated_lufs"), 0.01)
+        << r.out;
+    EXPECT_NE(r.out.find("\"exit_status\": 3"), std::string::npos) << r.out;
+
+    const run_result text = run({"--analyze", path("short.wav"), path("silent.wav")});
+    ASSERT_EQ(text.status, 0) << text.err;
+    EXPECT_NE(text.out.find("loudness range      n/a"), std::string::npos) << text.out;
+    EXPECT_NE(text.out.find("loudness        silence"), std::string::npos) << text.out;
+    EXPECT_EQ(text.out.find("inf"), std::string::npos) << text.out;
 }
 
 TEST_F(RenderTool, OutputsThatAreNotRegularFilesAreWrittenInPlace) {
