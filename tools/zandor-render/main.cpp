@@ -124,6 +124,7 @@ int run(const render_options& o) {
 
     progress_bar bar;
     const render_report report = render_file(o, defaults, input, output, &bar);
+    bar.clear();
     // Audio on standard output leaves the report to standard error.
     print_report(report.output_to_stdout ? stderr : stdout, report, o.json);
     return 0;

@@ -61,6 +61,15 @@ std::pair<audio_shape, std::vector<text_tag>> probe_input(const input_source& so
     return {probe.shape(), probe.text_tags()};
 }
 
+// The part of a job's progress that the `k`th of a run of like passes (k from 1) takes within
+// [from, to): each a share `ratio` of what the ones before it left, so that however many
+// there turn out to be, the bar never runs past `to` nor back.
+std::pair<double, double> pass_share(double from, double to, double ratio, int k) {
+    const double before = 1.0 - std::pow(1.0 - ratio, k - 1);
+    const double after = 1.0 - std::pow(1.0 - ratio, k);
+    return {from + (to - from) * before, from + (to - from) * after};
+}
+
 // The output's format as the options and OUT's name choose it; --quality checked against it.
 int output_format_for(const render_options& o, const audio_shape& shape,
                       const std::string& output) {
@@ -130,6 +139,7 @@ private:
     void note_truncation(const audio_reader& reader);
     pass_levels measure_at(double threshold_db);
     void settle_controls();
+    void announce(const std::string& name, std::pair<double, double> share);
     void write_output();
     bool written_meets_targets(int attempt);
 
@@ -225,6 +235,10 @@ void file_job::note_truncation(const audio_reader& reader) {
 pass_levels file_job::measure_at(double threshold_db) {
     auto found = measured_.find(threshold_db);
     if (found != measured_.end()) return found->second;
+    // A --loudness job spends about a third of its time measuring and searching.
+    const int k = static_cast<int>(measured_.size());
+    announce(k == 0 ? "measuring" : "searching " + std::to_string(k),
+             k == 0 ? std::pair<double, double>{0.0, 0.1} : pass_share(0.1, 0.35, 0.4, k));
     std::unique_ptr<vst_plugin> p = fx_.fresh();
     set_parameter_db(*p, "--loudness", "Threshold", threshold_db);
     set_parameter_db(*p, "--loudness", "Ceiling", ranges_->ceiling_highest_db);
@@ -312,9 +326,15 @@ bool file_job::written_meets_targets(int attempt) {
     return false;
 }
 
+void file_job::announce(const std::string& name, std::pair<double, double> share) {
+    if (setup_.progress != nullptr) setup_.progress->stage(name, share.first, share.second);
+}
+
 render_report file_job::run() {
     for (int attempt = 1;; ++attempt) {
         settle_controls();
+        announce(attempt == 1 ? "writing" : "writing " + std::to_string(attempt),
+                 pass_share(o_.loudness_lufs ? 0.35 : 0.0, 1.0, 0.95, attempt));
         write_output();
         if (written_meets_targets(attempt)) break;
         target_->restart();
