@@ -2,6 +2,7 @@
 #include <sndfile.h>
 
 #include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -28,13 +29,32 @@
 
 namespace {
 
-// --demo shows the limiter at work: its defaults (a threshold of 0 dB) would leave the
-// programme almost untouched. Options and a preset given with --demo override these.
+// --demo shows the tool's main job, a delivery: the built-in programme brought to a
+// loudness under a true-peak ceiling, both reported as asked and as measured on the written
+// file. Targets, Threshold or Ceiling, or a preset, given with --demo take the place of
+// these; the programme is then limited as they say, from a threshold that lets the limiter
+// be heard at work (its default of 0 dB would leave the programme almost untouched).
+constexpr double demo_loudness_lufs = -14.0;
+constexpr double demo_true_peak_dbtp = -1.0;
 const std::vector<parameter_request> demo_settings = {
     {"--threshold", "Threshold", "-9dB"},
     {"--ceiling", "Ceiling", "-0.3dB"},
     {"--release", "Release", "100ms"},
 };
+
+render_options with_demo_targets(render_options o) {
+    bool own = o.loudness_lufs || o.true_peak_dbtp || !o.preset_in.empty();
+    for (const parameter_request& p : o.parameters) {
+        std::string name = p.name;
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        own = own || name == "threshold" || name == "ceiling";
+    }
+    if (!own) {
+        o.loudness_lufs = demo_loudness_lufs;
+        o.true_peak_dbtp = demo_true_peak_dbtp;
+    }
+    return o;
+}
 
 void print_help(const render_options& options) {
     std::fputs(render_usage().c_str(), stdout);
@@ -103,9 +123,10 @@ std::pair<std::string, std::string> demo_files(const render_options& o) {
     return {input, (dir / ("demo-limited." + extension)).string()};
 }
 
-int run(const render_options& o) {
-    if (o.analyze) return analyze(o);
-    if (o.batch()) return batch(o);
+int run(const render_options& given) {
+    if (given.analyze) return analyze(given);
+    if (given.batch()) return batch(given);
+    const render_options o = given.demo ? with_demo_targets(given) : given;
 
     std::string input = o.inputs.empty() ? std::string() : o.inputs.front();
     std::string output = o.output;

@@ -180,7 +180,7 @@ struct command_line {
         app.add_option("--quality", o.quality,
                        "0 (smallest) to 1 (best): the lossy encoder's\n"
                        "quality, or FLAC's compression. Default: ogg 0.4,\n"
-                       "mp3 0.6, flac 0.5; opus: the encoder's own bitrate")
+                       "mp3 0.6, flac 0.4; opus: the encoder's own bitrate")
             ->type_name("Q")
             ->check(refusing(fraction_refusal))
             ->group(group);
@@ -225,7 +225,9 @@ struct command_line {
         const std::string group = "Other";
         CLI::Option* demo =
             app.add_flag("--demo", o.demo,
-                         "render a built-in programme to demo-input.wav and demo-limited.EXT")
+                         "render a built-in programme to demo-input.wav and demo-limited.EXT:\n"
+                         "a delivery at -14 LUFS under -1 dBTP, unless targets or\n"
+                         "controls are given")
                 ->group(group);
         demo->excludes("--analyze");
         app.add_option("--out-dir", o.out_dir,
