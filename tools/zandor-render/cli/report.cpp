@@ -112,10 +112,19 @@ void print_batch_line(std::FILE* out, const render_report& r) {
 
 void print_text_analysis(std::FILE* out, const std::string& file, const level_figures& l) {
     std::fprintf(out, "%s\n", file.c_str());
-    std::fprintf(out, "  sample peak     %s\n", cell(l.sample_peak_dbfs, l, "dBFS").c_str());
-    std::fprintf(out, "  true peak       %s\n", cell(l.true_peak_dbtp, l, "dBTP").c_str());
-    std::fprintf(out, "  loudness        %s\n", cell(l.loudness_lufs, l, "LUFS").c_str());
-    std::fprintf(out, "  loudness range  %s\n", cell(l.loudness_range_lu, l, "LU").c_str());
+    const struct {
+        const char* label;
+        double value;
+        const char* unit;
+    } rows[] = {{"sample peak", l.sample_peak_dbfs, "dBFS"},
+                {"true peak", l.true_peak_dbtp, "dBTP"},
+                {"loudness", l.loudness_lufs, "LUFS"},
+                {"loudness range", l.loudness_range_lu, "LU"}};
+    for (const auto& row : rows) {
+        std::string text = cell(row.value, l, row.unit);
+        text.erase(text.find_last_not_of(' ') + 1);  // a single column needs no padding
+        std::fprintf(out, "  %-15s %s\n", row.label, text.c_str());
+    }
 }
 
 void print_report(std::FILE* out, const render_report& report, bool json) {
