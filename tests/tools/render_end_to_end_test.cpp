@@ -247,6 +247,25 @@ TEST_F(RenderTool, ALongFileIsAlignedToItsLastFrameWithoutAProgressBarInAPipe) {
     ASSERT_EQ(out.frames(), in.frames());
     for (size_t i : {size_t{1000}, in.samples.size() / 2, in.samples.size() - 1})
         EXPECT_NEAR(out.samples[i], in.samples[i] * unity, 1e-6) << i;
+
+    // On a terminal, one bar runs over every pass of a delivery, naming each, never backwards.
+    const std::string command =
+        "script -qc \"'" ZANDOR_RENDER_TOOL "' '" + path("long.wav") + "' '" + path("loud.wav") +
+        "' --loudness -9 >/dev/null\" /dev/null >'" + path("terminal.txt") + "'";
+    ASSERT_EQ(std::system(command.c_str()), 0);
+    std::istringstream drawn(slurp(path("terminal.txt")));
+    int last_percent = 0;
+    std::string line, names;
+    while (std::getline(drawn, line, '\r')) {
+        const size_t percent = line.rfind('%');
+        if (percent == std::string::npos || percent < 3) continue;
+        const int p = std::atoi(line.substr(percent - 3, 3).c_str());
+        EXPECT_GE(p, last_percent) << line;
+        last_percent = p;
+        names += line.substr(0, line.find(" ")) + " ";
+    }
+    EXPECT_NE(names.find("writing"), std::string::npos) << names;
+    EXPECT_EQ(names.find("limiting"), std::string::npos) << names;
 }
 
 TEST_F(RenderTool, ASavedPresetRendersExactlyAsTheOptionsDid) {
