@@ -14,6 +14,8 @@ constexpr double pi = 3.14159265358979323846;
 
 k_weighting::k_weighting(int channels, int rate_hz)
     : channels_(channels), rate_hz_(rate_hz), state_(static_cast<size_t>(channels)) {
+    for (int c = 0; c < channels; ++c)
+        state_[static_cast<size_t>(c)].weight = channel_weight(c, channels);
     // Both sections are the analogue prototypes taken to this rate by the bilinear
     // transform, so that every rate weights alike.
     {
@@ -152,10 +154,15 @@ void k_weighting::add_energy(const float* interleaved, int64_t frames) {
     }
 }
 
+double k_weighting::channel_weight(int channel, int channels) {
+    constexpr double surround_5_1[6] = {1.0, 1.0, 1.0, 0.0, 1.41, 1.41};
+    return channels == 6 && channel >= 0 && channel < 6 ? surround_5_1[channel] : 1.0;
+}
+
 double k_weighting::take_energy() {
     double energy = 0.0;
     for (channel_state& s : state_) {
-        energy += s.energy;
+        energy += s.weight * s.energy;
         s.energy = 0.0;
     }
     settle();

@@ -20,11 +20,17 @@ public:
     // steps overlaps the other's.
     static void add_energy_pair(k_weighting& a, const float* x, k_weighting& b, const float* y,
                                 int64_t frames);
-    // The energy summed since the last call, every channel counting alike, and a fresh start
-    // for the sums. Called at fixed places in the stream (the meter's 100 ms steps), which is
-    // also where the filter is settled.
+    // The energy summed since the last call, each channel by its weight (see channel_weight),
+    // and a fresh start for the sums. Called at fixed places in the stream (the meter's 100 ms
+    // steps), which is also where the filter is settled.
     double take_energy();
     int channels() const { return channels_; }
+
+    // How much a channel's energy counts in the loudness of `channels` channels: 1 for each,
+    // except in six channels, taken as 5.1 in its usual order (L, R, C, LFE, Ls, Rs), where
+    // the low-frequency channel is left out and the surrounds count 1.41 (+1.5 dB), as a
+    // listener hears sound from beside and behind louder than from ahead.
+    static double channel_weight(int channel, int channels);
 
 private:
     struct section {
@@ -34,6 +40,7 @@ private:
         double s1 = 0.0, s2 = 0.0;  // shelf
         double t1 = 0.0, t2 = 0.0;  // high-pass
         double energy = 0.0;        // squared output summed since take_energy
+        double weight = 1.0;        // channel_weight
     };
 
     double run_one(channel_state& c, double x) const;

@@ -57,6 +57,28 @@ double loudness_range(const std::vector<float>& frames) {
     return meter.loudness_range_lu();
 }
 
+// Six channels are 5.1: the same tone reads alike on L, R and C, 1.5 dB louder on a surround,
+// not at all on the LFE; other counts weigh every channel alike.
+TEST(LoudnessMeter, WeighsSurroundChannelsAndLeavesOutTheLfe) {
+    auto tone_on = [](int channel, int channels) {
+        std::vector<float> frames(static_cast<size_t>(4 * rate * channels), 0.0f);
+        for (size_t i = 0; i < frames.size() / static_cast<size_t>(channels); ++i)
+            frames[i * static_cast<size_t>(channels) + static_cast<size_t>(channel)] =
+                static_cast<float>(0.5 *
+                                   std::sin(2.0 * pi * 1000.0 * static_cast<double>(i) / rate));
+        loudness_meter meter(channels, rate);
+        meter.add(frames.data(), static_cast<int64_t>(frames.size()) / channels);
+        return meter.integrated_lufs();
+    };
+    const double front = tone_on(0, 6);
+    EXPECT_NEAR(front, -3.01 - 6.02, 0.02);
+    EXPECT_DOUBLE_EQ(tone_on(2, 6), front);
+    EXPECT_NEAR(tone_on(4, 6) - front, 10.0 * std::log10(1.41), 1e-6);
+    EXPECT_NEAR(tone_on(5, 6) - front, 10.0 * std::log10(1.41), 1e-6);
+    EXPECT_EQ(tone_on(3, 6), -INFINITY);
+    EXPECT_DOUBLE_EQ(tone_on(3, 4), tone_on(0, 4));
+}
+
 TEST(LoudnessMeter, ReadsTheIntegratedLoudnessOfTheMinimumRequirementTones) {
     EXPECT_NEAR(integrated(tones({{-23, 20}})), -23.0, 0.1);
     EXPECT_NEAR(integrated(tones({{-33, 20}})), -33.0, 0.1);

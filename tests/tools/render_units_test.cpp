@@ -528,6 +528,20 @@ TEST(RenderLoudnessSearch, FindsTheLeastDriveAndLandsTheTargetWithCeiling) {
                 << e.what();
         }
     }
+    // A target just out of reach is not shown inside the range, however the ends round.
+    try {
+        plan_loudness(-5.0, -1.0, range, [](double t) {
+            pass_levels p = model_limiter(t);
+            p.loudness_lufs -= 0.04;
+            return p;
+        });
+        ADD_FAILURE();
+    } catch (const render_error& e) {
+        EXPECT_NE(std::string(e.what()).find("--loudness -5 LUFS cannot be reached"),
+                  std::string::npos)
+            << e.what();
+        EXPECT_NE(std::string(e.what()).find("to -5.1 LUFS"), std::string::npos) << e.what();
+    }
 }
 
 std::vector<std::string> entries_of(const std::string& dir) {

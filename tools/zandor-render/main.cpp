@@ -1,6 +1,8 @@
 // zandor-render: limits audio files from the shell by hosting the limiter's VST 2.4 module.
 #include <sndfile.h>
 
+#include <algorithm>
+#include <cctype>
 #include <cstdio>
 #include <exception>
 #include <filesystem>
@@ -27,13 +29,32 @@
 
 namespace {
 
-// --demo shows the limiter at work: its defaults (a threshold of 0 dB) would leave the
-// programme almost untouched. Options and a preset given with --demo override these.
+// --demo shows the tool's main job, a delivery: the built-in programme brought to a
+// loudness under a true-peak ceiling, both reported as asked and as measured on the written
+// file. Targets, Threshold or Ceiling, or a preset, given with --demo take the place of
+// these; the programme is then limited as they say, from a threshold that lets the limiter
+// be heard at work (its default of 0 dB would leave the programme almost untouched).
+constexpr double demo_loudness_lufs = -14.0;
+constexpr double demo_true_peak_dbtp = -1.0;
 const std::vector<parameter_request> demo_settings = {
     {"--threshold", "Threshold", "-9dB"},
     {"--ceiling", "Ceiling", "-0.3dB"},
     {"--release", "Release", "100ms"},
 };
+
+render_options with_demo_targets(render_options o) {
+    bool own = o.loudness_lufs || o.true_peak_dbtp || !o.preset_in.empty();
+    for (const parameter_request& p : o.parameters) {
+        std::string name = p.name;
+        for (char& c : name) c = static_cast<char>(std::tolower(static_cast<unsigned char>(c)));
+        own = own || name == "threshold" || name == "ceiling";
+    }
+    if (!own) {
+        o.loudness_lufs = demo_loudness_lufs;
+        o.true_peak_dbtp = demo_true_peak_dbtp;
+    }
+    return o;
+}
 
 void print_help(const render_options& options) {
     std::fputs(render_usage().c_str(), stdout);
@@ -49,16 +70,41 @@ void print_help(const render_options& options) {
     }
 }
 
+// Each file measured in turn. A file that cannot be read is reported in its place (in the
+// JSON array, as a batch reports it) and the others are still measured; the exit status is
+// the worst. One file keeps its report a single object.
 int analyze(const render_options& o) {
-    const input_source input(o.inputs.front());
-    const level_figures levels = measure_file(input.path(), input.name());
-    print_analysis(stdout, input.name(), levels, o.json);
-    return 0;
+    const bool several = o.inputs.size() > 1;
+    if (o.json && several) std::fputs("[\n", stdout);
+    int worst = 0;
+    for (size_t i = 0; i < o.inputs.size(); ++i) {
+        if (o.json && i > 0) std::fputs(",\n", stdout);
+        try {
+            const input_source input(o.inputs[i]);
+            const level_figures levels = measure_file(input.path(), input.name());
+            print_analysis(stdout, input.name(), levels, o.json, several);
+        } catch (const render_error& e) {
+            if (!several) throw;
+            worst = std::max(worst, static_cast<int>(e.code()));
+            print_analysis_failure(stdout, {o.inputs[i], static_cast<int>(e.code()), {}, e.what()},
+                                   o.json);
+        }
+    }
+    if (o.json && several) std::fputs("\n]\n", stdout);
+    return worst;
 }
 
+// A batch saves the settings it was given once, before its files; each file renders with
+// them and saves nothing.
 int batch(const render_options& o) {
+    if (!o.preset_out.empty()) {
+        effect_settings fx(chosen_effect(o), 44100.0, 0);
+        save_preset(fx.plugin(), o.preset_out, o.no_clobber);
+    }
+    render_options each = o;
+    each.preset_out.clear();
     batch_printer printer(stdout, o.json);
-    const int worst = render_batch(o, [&printer](const batch_outcome& r) { printer.print(r); });
+    const int worst = render_batch(each, [&printer](const batch_outcome& r) { printer.print(r); });
     printer.finish();
     return worst;
 }
@@ -77,9 +123,10 @@ std::pair<std::string, std::string> demo_files(const render_options& o) {
     return {input, (dir / ("demo-limited." + extension)).string()};
 }
 
-int run(const render_options& o) {
-    if (o.analyze) return analyze(o);
-    if (o.batch()) return batch(o);
+int run(const render_options& given) {
+    if (given.analyze) return analyze(given);
+    if (given.batch()) return batch(given);
+    const render_options o = given.demo ? with_demo_targets(given) : given;
 
     std::string input = o.inputs.empty() ? std::string() : o.inputs.front();
     std::string output = o.output;
@@ -87,15 +134,18 @@ int run(const render_options& o) {
     const std::vector<parameter_request> defaults =
         o.demo ? demo_settings : std::vector<parameter_request>{};
 
-    if (o.list_parameters || !o.preset_out.empty()) {
+    // With a render, the preset is saved by it, with the settings the output was made with.
+    const bool saves_alone = !o.preset_out.empty() && input.empty();
+    if (o.list_parameters || saves_alone) {
         effect_settings fx(chosen_effect(o, defaults), 44100.0, 0);
         if (o.list_parameters) print_parameters(stdout, fx.plugin(), fx.mapper(), o.json);
-        if (!o.preset_out.empty()) save_preset(fx.plugin(), o.preset_out);
+        if (saves_alone) save_preset(fx.plugin(), o.preset_out, o.no_clobber);
     }
     if (input.empty()) return 0;
 
     progress_bar bar;
     const render_report report = render_file(o, defaults, input, output, &bar);
+    bar.clear();
     // Audio on standard output leaves the report to standard error.
     print_report(report.output_to_stdout ? stderr : stdout, report, o.json);
     return 0;

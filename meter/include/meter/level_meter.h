@@ -25,7 +25,9 @@ struct level_figures {
 
 class level_meter {
 public:
-    // `streams` (1 or 2) streams of the same shape, measured apart but by one worker: a
+    // Any number of channels; the loudness weighs each as k_weighting::channel_weight says
+    // (six are taken as 5.1: L, R, C, LFE, Ls, Rs, the LFE left out and the surrounds at
+    // 1.41). `streams` (1 or 2) streams of the same shape, measured apart but by one worker: a
     // render's output and input, say, so that they take one core between them and their
     // K-weighting filters run side by side. Without the true peak, for passes that need the
     // loudness alone: several times faster.

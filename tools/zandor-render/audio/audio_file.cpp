@@ -81,6 +81,16 @@ std::string sndfile_message(SNDFILE* file) {
     return message;
 }
 
+// Why sf_open failed. libsndfile keeps that in one variable for the whole process, which a
+// file opened meanwhile on another thread of a batch may have reset to "No Error"; the
+// system's reason (such as too many open files) is given then, else a plain one.
+std::string open_failure() {
+    const int system_error = errno;
+    const std::string message = sndfile_message(nullptr);
+    if (message.rfind("No Error", 0) != 0) return message;
+    return system_error != 0 ? std::strerror(system_error) : "not a file libsndfile can open";
+}
+
 bool writable(int format, int channels, int rate_hz) {
     SF_INFO info{};
     info.format = format;
@@ -117,6 +127,11 @@ std::optional<data_lengths> stated_lengths(SNDFILE* file) {
     return found;
 }
 
+// The tags copied from input to output: the descriptive ones, not the encoder's own notes.
+constexpr int copied_tags[] = {SF_STR_TITLE, SF_STR_ARTIST,    SF_STR_ALBUM,
+                               SF_STR_DATE,  SF_STR_COMMENT,   SF_STR_TRACKNUMBER,
+                               SF_STR_GENRE, SF_STR_COPYRIGHT, SF_STR_SOFTWARE};
+
 }  // namespace
 
 audio_reader::audio_reader(const std::string& path, const std::string& shown_name)
@@ -130,8 +145,7 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
     SF_INFO info{};
     file_ = sf_open(path.c_str(), SFM_READ, &info);
     if (file_ == nullptr) {
-        throw render_error(exit_status::input,
-                           "cannot read " + path_ + ": " + sndfile_message(nullptr));
+        throw render_error(exit_status::input, "cannot read " + path_ + ": " + open_failure());
     }
     shape_ = {info.format, info.channels, info.samplerate, info.frames};
     stated_frames_ = info.frames;
@@ -143,22 +157,24 @@ audio_reader::audio_reader(const std::string& path, const std::string& shown_nam
             std::llround(static_cast<double>(lengths->real) / static_cast<double>(info.frames)));
         stated_frames_ = std::max<int64_t>(info.frames, lengths->stated / frame_bytes);
     }
-    // A refused file is closed here: the destructor does not run for a constructor that throws.
-    try {
-        if (info.channels < 1 || info.channels > most_channels) {
-            throw render_error(exit_status::input, path_ + " has " + std::to_string(info.channels) +
-                                                       " channels; only mono and stereo files can "
-                                                       "be limited");
-        }
-    } catch (...) {
+    if (info.channels < 1) {
         sf_close(file_);
         file_ = nullptr;
-        throw;
+        throw render_error(exit_status::input, path_ + " has no channels");
     }
 }
 
 audio_reader::~audio_reader() {
     if (file_ != nullptr) sf_close(file_);
+}
+
+std::vector<text_tag> audio_reader::text_tags() const {
+    std::vector<text_tag> tags;
+    for (const int kind : copied_tags) {
+        const char* text = sf_get_string(file_, kind);
+        if (text != nullptr && *text != '\0') tags.push_back({kind, text});
+    }
+    return tags;
 }
 
 int64_t audio_reader::read(float* interleaved, int64_t frames) {
@@ -306,6 +322,10 @@ int integer_bits(int format) {
 
 }  // namespace
 
+bool is_integer_format(int format) {
+    return integer_bits(format) > 0;
+}
+
 audio_writer::audio_writer(int fd, const std::string& shown_name, const output_encoding& encoding,
                            int channels, int rate_hz, frame_sink* written)
     : name_(shown_name), channels_(channels), written_(written) {
@@ -316,17 +336,22 @@ audio_writer::audio_writer(int fd, const std::string& shown_name, const output_e
     // libsndfile gets a descriptor of its own, so that it may close it on any path without
     // touching the one the caller keeps.
     const int own = dup(fd);
-    if (own >= 0) sndfile_ = sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
-    if (sndfile_ == nullptr) {
-        if (own >= 0) ::close(own);
+    if (own < 0)
         throw render_error(exit_status::output,
-                           "cannot write " + name_ + ": " + sndfile_message(nullptr));
+                           "cannot write " + name_ + ": " + std::strerror(errno));
+    sndfile_ = sf_open_fd(own, SFM_WRITE, &info, SF_TRUE);
+    if (sndfile_ == nullptr) {
+        ::close(own);
+        throw render_error(exit_status::output, "cannot write " + name_ + ": " + open_failure());
     }
     if (encoding.quality) {
         // FLAC compresses harder and lossy encoders spend fewer bits as the level rises.
         double level = 1.0 - *encoding.quality;
         sf_command(sndfile_, SFC_SET_COMPRESSION_LEVEL, &level, sizeof level);
     }
+    // Before any audio: some containers put their tags ahead of it. A container without room
+    // for a tag refuses it, and the file is written without it.
+    for (const text_tag& tag : encoding.tags) sf_set_string(sndfile_, tag.kind, tag.text.c_str());
     if (is_lossy_format(encoding.format)) written_ = nullptr;
     const int bits = integer_bits(encoding.format);
     if (bits > 0) {

@@ -13,6 +13,12 @@
 
 struct sf_private_tag;
 
+// A text tag as libsndfile names it (SF_STR_TITLE and the like) and its text.
+struct text_tag {
+    int kind = 0;
+    std::string text;
+};
+
 // The tool feeds mono and stereo files; the rates are the plug-in's to accept.
 constexpr int most_channels = 2;
 
@@ -25,9 +31,10 @@ struct audio_shape {
     int64_t frames = 0;
 };
 
-// An input file, opened for reading as interleaved 32-bit floats. The constructor refuses a
-// missing or unreadable file and more than two channels with render_error(input) naming the file as
-// `shown_name` (the path when empty).
+// An input file, opened for reading as interleaved 32-bit floats, of any channel count (a
+// render refuses more than most_channels; measuring takes them all). The constructor refuses
+// a missing or unreadable file with render_error(input) naming the file as `shown_name` (the
+// path when empty).
 class audio_reader : public frame_source {
 public:
     explicit audio_reader(const std::string& path, const std::string& shown_name = {});
@@ -36,6 +43,9 @@ public:
     audio_reader& operator=(const audio_reader&) = delete;
 
     const audio_shape& shape() const { return shape_; }
+    // The title, artist, album, date, comment, track number, genre, copyright and software
+    // the file carries, in that order; those it lacks are left out.
+    std::vector<text_tag> text_tags() const;
 
     // Reads up to `frames` frames; answers how many were read, 0 at the end. A read error is
     // thrown, not mistaken for the end of the file.
@@ -81,12 +91,17 @@ std::string format_extension(int format);
 // written file read back.
 bool is_lossy_format(int format);
 
+// True for the integer sample types the tool rounds itself, where dither has a use.
+bool is_integer_format(int format);
+
 // How the output's samples are encoded.
 struct output_encoding {
     int format = 0;
     std::optional<double> quality;  // 0 (smallest) to 1 (best)
     dither_kind dither = dither_kind::none;
     double bound = 1.0;  // no integer sample beyond this magnitude (linear)
+    // Written where the container has room for them; the others are left out without a word.
+    std::vector<text_tag> tags;
 };
 
 // An output written as interleaved 32-bit floats into an open descriptor (which stays the

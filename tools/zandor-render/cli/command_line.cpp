@@ -50,7 +50,7 @@ public:
     std::string make_usage(const CLI::App*, std::string) const override {
         return "usage: zandor-render IN OUT [options]\n"
                "       zandor-render [options] --out-dir DIR IN...   (batch: each IN to DIR)\n"
-               "       zandor-render --analyze IN [--json]\n"
+               "       zandor-render --analyze IN... [--json]\n"
                "       zandor-render --demo [--out-dir DIR] [options]\n"
                "       zandor-render --save-preset FILE.fxp [options]\n"
                "       zandor-render --list-params [--json]\n";
@@ -160,7 +160,7 @@ struct command_line {
             ->type_name("NAME")
             ->group(group);
         app.add_option("--bits", o.bits,
-                       "16, 24, 32 (integer), float or double; integer\n"
+                       "8, 16, 24, 32 (integer), float or double; integer\n"
                        "samples are rounded to nearest")
             ->type_name("N")
             ->group(group);
@@ -179,7 +179,8 @@ struct command_line {
             ->group(group);
         app.add_option("--quality", o.quality,
                        "0 (smallest) to 1 (best): the lossy encoder's\n"
-                       "quality, or FLAC's compression")
+                       "quality, or FLAC's compression. Default: ogg 0.4,\n"
+                       "mp3 0.6, flac 0.4; opus: the encoder's own bitrate")
             ->type_name("Q")
             ->check(refusing(fraction_refusal))
             ->group(group);
@@ -215,14 +216,18 @@ struct command_line {
                "sets Threshold and Ceiling itself")
             ->type_name("LEVEL")
             ->group(group);
-        app.add_flag("--analyze", o.analyze, "measure IN without rendering")->group(group);
+        app.add_flag("--analyze", o.analyze,
+                     "measure each IN without rendering (JSON: an array for several)")
+            ->group(group);
     }
 
     void add_other_options(render_options& o) {
         const std::string group = "Other";
         CLI::Option* demo =
             app.add_flag("--demo", o.demo,
-                         "render a built-in programme to demo-input.wav and demo-limited.EXT")
+                         "render a built-in programme to demo-input.wav and demo-limited.EXT:\n"
+                         "a delivery at -14 LUFS under -1 dBTP, unless targets or\n"
+                         "controls are given")
                 ->group(group);
         demo->excludes("--analyze");
         app.add_option("--out-dir", o.out_dir,
@@ -231,8 +236,8 @@ struct command_line {
             ->check(refusing(named("--out-dir needs a directory")))
             ->group(group);
         app.add_option("--jobs", o.jobs,
-                       "files rendered at once in batch mode (default: "
-                       "one per core)")
+                       "files rendered at once in batch mode (default and most:\n"
+                       "one per core, fewer where the open-file limit is low)")
             ->type_name("N")
             ->check(whole_number("--jobs", 1, 1024, "a whole number from 1 to 1024"))
             ->group(group);
@@ -369,8 +374,20 @@ void check_loudness_owns_its_controls(render_options& o) {
     if (!o.true_peak_dbtp) o.true_peak_dbtp = -1.0;
 }
 
-// Which files the mode takes: none for --demo, one for --analyze, any number for a batch, IN
-// and OUT otherwise.
+// --analyze measures and renders nothing: an option that only a render uses would be ignored,
+// so it is refused rather than passed over without a word.
+void check_analyze_alone(const CLI::App& app, const render_options& o) {
+    if (!o.analyze) return;
+    for (const CLI::Option* opt : app.get_options()) {
+        const std::string name = opt->get_name();
+        if (opt->count() == 0 || name == "--analyze" || name == "--json" || name == "files")
+            continue;
+        refuse(name + " does not apply to --analyze, which measures the files and renders nothing");
+    }
+}
+
+// Which files the mode takes: none for --demo, one or more for --analyze, any number for a
+// batch, IN and OUT otherwise.
 void take_files(const std::vector<std::string>& files, render_options& o) {
     if (o.demo) {
         if (!files.empty())
@@ -378,17 +395,23 @@ void take_files(const std::vector<std::string>& files, render_options& o) {
         return;
     }
     if (o.analyze) {
-        if (files.size() != 1) refuse("--analyze takes one input file");
+        if (files.empty()) refuse("--analyze takes one or more input files");
         o.inputs = files;
         return;
     }
     if (!o.out_dir.empty()) {
         if (files.empty()) refuse("--out-dir renders the input files given after it; none given");
+        if (o.loudness_lufs && !o.preset_out.empty())
+            refuse(
+                "--save-preset cannot be given with --loudness in a batch, where each file "
+                "gets settings of its own");
         o.inputs = files;
         return;
     }
     if (files.size() > 2) refuse("too many file names: '" + files[2] + "'");
     if (files.size() == 1) refuse("missing output file name (usage: zandor-render IN OUT)");
+    if (files.empty() && o.loudness_lufs && !o.preset_out.empty())
+        refuse("--save-preset with --loudness saves the settings a render finds; give IN and OUT");
     if (files.empty() && o.preset_out.empty() && !o.list_parameters)
         refuse("missing input and output file names (see --help)");
     if (files.size() == 2) {
@@ -405,6 +428,7 @@ render_options parse_render_options(int argc, const char* const* argv) {
     cl.parse(argc, argv, o);
     if (o.help || o.version) return o;
     o.parameters = cl.parameters_in_order();
+    check_analyze_alone(cl.app, o);
     check_loudness_owns_its_controls(o);
     take_files(cl.files, o);
     return o;

@@ -16,6 +16,27 @@ std::string number(double value, int decimals) {
     return text;
 }
 
+// A level where the JSON has null: a peak or loudness of digital silence, or a loudness (or
+// range) of a sound too short or too quiet to gate.
+std::string level(double value, int decimals, const level_figures& of) {
+    if (std::isfinite(value)) return number(value, decimals);
+    return std::isfinite(of.sample_peak_dbfs) ? "n/a" : "silence";
+}
+
+// A level with its unit in running text, or its word alone where it is missing.
+std::string said(double value, int decimals, const level_figures& of, const char* unit) {
+    const std::string text = level(value, decimals, of);
+    return std::isfinite(value) ? text + " " + unit : text;
+}
+
+// A level and its unit in a column seven characters wide; where the level is missing, its
+// word alone, with blanks in place of the unit so that the next column stays in line.
+std::string cell(double value, const level_figures& of, const std::string& unit) {
+    char text[64];
+    std::snprintf(text, sizeof text, "%7s", level(value, 1, of).c_str());
+    return text + (std::isfinite(value) ? " " + unit : std::string(unit.size() + 1, ' '));
+}
+
 std::string channel_words(int channels) {
     return channels == 1   ? "mono"
            : channels == 2 ? "stereo"
@@ -50,27 +71,27 @@ void print_text_report(std::FILE* out, const render_report& r) {
         out, "  latency         %d frames, %s\n", f.latency_frames,
         r.keep_latency ? "kept (output is longer by it)" : "removed (output aligned with input)");
     std::fprintf(out, "                      input       output\n");
-    std::fprintf(out, "  sample peak     %7s dBFS %7s dBFS\n",
-                 number(f.input.sample_peak_dbfs, 1).c_str(),
-                 number(f.output.sample_peak_dbfs, 1).c_str());
-    std::fprintf(out, "  true peak       %7s dBTP %7s dBTP\n",
-                 number(f.input.true_peak_dbtp, 1).c_str(),
-                 number(f.output.true_peak_dbtp, 1).c_str());
-    std::fprintf(out, "  loudness        %7s LUFS %7s LUFS\n",
-                 number(f.input.loudness_lufs, 1).c_str(),
-                 number(f.output.loudness_lufs, 1).c_str());
-    std::fprintf(out, "  loudness range  %7s LU   %7s LU\n",
-                 number(f.input.loudness_range_lu, 1).c_str(),
-                 number(f.output.loudness_range_lu, 1).c_str());
+    std::fprintf(out, "  sample peak     %s %s\n",
+                 cell(f.input.sample_peak_dbfs, f.input, "dBFS").c_str(),
+                 cell(f.output.sample_peak_dbfs, f.output, "dBFS").c_str());
+    std::fprintf(out, "  true peak       %s %s\n",
+                 cell(f.input.true_peak_dbtp, f.input, "dBTP").c_str(),
+                 cell(f.output.true_peak_dbtp, f.output, "dBTP").c_str());
+    std::fprintf(out, "  loudness        %s %s\n",
+                 cell(f.input.loudness_lufs, f.input, "LUFS").c_str(),
+                 cell(f.output.loudness_lufs, f.output, "LUFS").c_str());
+    std::fprintf(out, "  loudness range  %s   %s\n",
+                 cell(f.input.loudness_range_lu, f.input, "LU").c_str(),
+                 cell(f.output.loudness_range_lu, f.output, "LU").c_str());
     if (r.targets.true_peak_dbtp) {
-        std::fprintf(out, "  true-peak target %s dBTP, measured %s dBTP on the written file\n",
+        std::fprintf(out, "  true-peak target %s dBTP, measured %s on the written file\n",
                      number(*r.targets.true_peak_dbtp, 1).c_str(),
-                     number(f.output.true_peak_dbtp, 2).c_str());
+                     said(f.output.true_peak_dbtp, 2, f.output, "dBTP").c_str());
     }
     if (r.targets.loudness_lufs) {
-        std::fprintf(out, "  loudness target %s LUFS, measured %s LUFS on the written file\n",
+        std::fprintf(out, "  loudness target %s LUFS, measured %s on the written file\n",
                      number(*r.targets.loudness_lufs, 1).c_str(),
-                     number(f.output.loudness_lufs, 2).c_str());
+                     said(f.output.loudness_lufs, 2, f.output, "LUFS").c_str());
     }
     std::fprintf(out, "  gain reduction  largest %s dB, average %s dB\n",
                  number(f.largest_reduction_db, 1).c_str(),
@@ -84,16 +105,26 @@ void print_text_report(std::FILE* out, const render_report& r) {
 
 void print_batch_line(std::FILE* out, const render_report& r) {
     const level_figures& o = r.figures.output;
-    std::fprintf(out, "%s -> %s: %s LUFS, %s dBTP\n", r.input_path.c_str(), r.output_path.c_str(),
-                 number(o.loudness_lufs, 1).c_str(), number(o.true_peak_dbtp, 1).c_str());
+    std::fprintf(out, "%s -> %s: %s, %s\n", r.input_path.c_str(), r.output_path.c_str(),
+                 said(o.loudness_lufs, 1, o, "LUFS").c_str(),
+                 said(o.true_peak_dbtp, 1, o, "dBTP").c_str());
 }
 
 void print_text_analysis(std::FILE* out, const std::string& file, const level_figures& l) {
     std::fprintf(out, "%s\n", file.c_str());
-    std::fprintf(out, "  sample peak     %7s dBFS\n", number(l.sample_peak_dbfs, 1).c_str());
-    std::fprintf(out, "  true peak       %7s dBTP\n", number(l.true_peak_dbtp, 1).c_str());
-    std::fprintf(out, "  loudness        %7s LUFS\n", number(l.loudness_lufs, 1).c_str());
-    std::fprintf(out, "  loudness range  %7s LU\n", number(l.loudness_range_lu, 1).c_str());
+    const struct {
+        const char* label;
+        double value;
+        const char* unit;
+    } rows[] = {{"sample peak", l.sample_peak_dbfs, "dBFS"},
+                {"true peak", l.true_peak_dbtp, "dBTP"},
+                {"loudness", l.loudness_lufs, "LUFS"},
+                {"loudness range", l.loudness_range_lu, "LU"}};
+    for (const auto& row : rows) {
+        std::string text = cell(row.value, l, row.unit);
+        text.erase(text.find_last_not_of(' ') + 1);  // a single column needs no padding
+        std::fprintf(out, "  %-15s %s\n", row.label, text.c_str());
+    }
 }
 
 void print_report(std::FILE* out, const render_report& report, bool json) {
@@ -103,12 +134,19 @@ void print_report(std::FILE* out, const render_report& report, bool json) {
         print_text_report(out, report);
 }
 
-void print_analysis(std::FILE* out, const std::string& file, const level_figures& levels,
-                    bool json) {
+void print_analysis(std::FILE* out, const std::string& file, const level_figures& levels, bool json,
+                    bool in_array) {
     if (json)
-        std::fprintf(out, "%s\n", analysis_json(file, levels).c_str());
+        std::fprintf(out, "%s%s", analysis_json(file, levels).c_str(), in_array ? "" : "\n");
     else
         print_text_analysis(out, file, levels);
+}
+
+void print_analysis_failure(std::FILE* out, const batch_outcome& failure, bool json) {
+    if (json)
+        std::fputs(batch_failure_json(failure).c_str(), out);
+    else
+        std::fprintf(out, "%s: %s\n", failure.input.c_str(), failure.error.c_str());
 }
 
 void print_parameters(std::FILE* out, vst_plugin& plugin, parameter_mapper& mapper, bool json) {

@@ -15,9 +15,12 @@ void print_text_report(std::FILE* out, const render_report& report);
 // One line for a file of a batch.
 void print_batch_line(std::FILE* out, const render_report& report);
 
-// The input half of the report, for --analyze.
-void print_analysis(std::FILE* out, const std::string& file, const level_figures& levels,
-                    bool json);
+// The input half of the report, for --analyze; `in_array`: JSON without its line end, for
+// the caller to join into an array.
+void print_analysis(std::FILE* out, const std::string& file, const level_figures& levels, bool json,
+                    bool in_array = false);
+// A file --analyze could not measure, among several: as a batch reports one.
+void print_analysis_failure(std::FILE* out, const batch_outcome& failure, bool json);
 void print_text_analysis(std::FILE* out, const std::string& file, const level_figures& levels);
 
 // The plug-in's parameters with their current values and ranges, for --list-params.

@@ -1,5 +1,7 @@
 #include "delivery/batch_render.h"
 
+#include <sys/resource.h>
+
 #include <algorithm>
 #include <atomic>
 #include <cctype>
@@ -104,14 +106,31 @@ private:
     size_t handed_ = 0;
 };
 
+// Renders at once: as many as asked (one per core by default), but no more than the cores,
+// which more renders would only share, nor than the open-file limit allows: each render holds
+// a few files open at a time (its input, its output's temporary file and libsndfile's copy of
+// it, a lossy output read back), and the tool itself keeps some.
+size_t jobs_for(const render_options& o) {
+    constexpr size_t files_per_render = 4;
+    constexpr size_t files_kept = 32;
+    const size_t cores = std::max(1u, std::thread::hardware_concurrency());
+    size_t open_files = 1 << 20;
+    rlimit limit{};
+    if (getrlimit(RLIMIT_NOFILE, &limit) == 0 && limit.rlim_cur != RLIM_INFINITY)
+        open_files = static_cast<size_t>(limit.rlim_cur);
+    const size_t by_files = open_files > files_kept + files_per_render
+                                ? (open_files - files_kept) / files_per_render
+                                : 1;
+    const size_t asked = o.jobs > 0 ? static_cast<size_t>(o.jobs) : cores;
+    return std::max<size_t>(1, std::min({asked, cores, by_files, o.inputs.size()}));
+}
+
 }  // namespace
 
 int render_batch(const render_options& o, const std::function<void(const batch_outcome&)>& ready) {
     ensure_folder(o.out_dir);
     batch files(o, ready);
-    const unsigned cores = std::max(1u, std::thread::hardware_concurrency());
-    const size_t jobs =
-        std::min<size_t>(o.inputs.size(), o.jobs > 0 ? static_cast<size_t>(o.jobs) : cores);
+    const size_t jobs = jobs_for(o);
     std::vector<std::thread> threads;
     for (size_t j = 1; j < jobs; ++j) threads.emplace_back([&files] { files.work(); });
     files.work();

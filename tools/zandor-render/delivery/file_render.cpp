@@ -7,7 +7,9 @@
 #include <limits>
 #include <map>
 #include <optional>
+#include <utility>
 
+#include "audio/atomic_file.h"
 #include "audio/audio_file.h"
 #include "audio/input_source.h"
 #include "audio/output_target.h"
@@ -15,6 +17,8 @@
 #include "delivery/render_job.h"
 #include "host/effect_settings.h"
 #include "host/module_rates.h"
+#include "host/preset_io.h"
+#include "host/quantity.h"
 #include "measure/measured_stages.h"
 #include "render_error.h"
 
@@ -29,6 +33,11 @@ constexpr int most_renders = 5;
 constexpr double loudness_aim_lu = 0.05;
 constexpr double loudness_tolerance_lu = 0.1;
 
+// A small difference in a message, as a person writes it: "0.03 dB", not "0.031250 dB".
+std::string hundredths(double value, const char* unit) {
+    return format_quantity(std::round(value * 100.0) / 100.0, unit);
+}
+
 double from_db(double db) {
     return std::pow(10.0, db / 20.0);
 }
@@ -41,10 +50,24 @@ double reference_gain_db(effect_settings& fx) {
     return t && c ? *c - *t : 0.0;
 }
 
-// The input's shape, from a first look at the file.
-audio_shape probe_shape(const input_source& source) {
+// The input's shape and tags, from a first look at the file.
+std::pair<audio_shape, std::vector<text_tag>> probe_input(const input_source& source) {
     const audio_reader probe(source.path(), source.name());
-    return probe.shape();
+    if (probe.shape().channels > most_channels) {
+        throw render_error(exit_status::input,
+                           source.name() + " has " + std::to_string(probe.shape().channels) +
+                               " channels; only mono and stereo files can be limited");
+    }
+    return {probe.shape(), probe.text_tags()};
+}
+
+// The part of a job's progress that the `k`th of a run of like passes (k from 1) takes within
+// [from, to): each a share `ratio` of what the ones before it left, so that however many
+// there turn out to be, the bar never runs past `to` nor back.
+std::pair<double, double> pass_share(double from, double to, double ratio, int k) {
+    const double before = 1.0 - std::pow(1.0 - ratio, k - 1);
+    const double after = 1.0 - std::pow(1.0 - ratio, k);
+    return {from + (to - from) * before, from + (to - from) * after};
 }
 
 // The output's format as the options and OUT's name choose it; --quality checked against it.
@@ -57,6 +80,11 @@ int output_format_for(const render_options& o, const audio_shape& shape,
         throw render_error(
             exit_status::usage,
             "--quality applies to ogg, opus, mp3 and flac, not to " + describe_format(format));
+    }
+    if (o.dither != dither_kind::none && !is_integer_format(format)) {
+        throw render_error(exit_status::usage,
+                           "--dither applies to integer samples (--bits 8, 16, 24 or 32), not to " +
+                               describe_format(format));
     }
     return format;
 }
@@ -111,18 +139,23 @@ private:
     void note_truncation(const audio_reader& reader);
     pass_levels measure_at(double threshold_db);
     void settle_controls();
+    void announce(const std::string& name, std::pair<double, double> share);
     void write_output();
     bool written_meets_targets(int attempt);
 
     const std::chrono::steady_clock::time_point started_ = std::chrono::steady_clock::now();
     const render_options& o_;
     const input_source source_;
-    const audio_shape shape_;
+    const std::pair<audio_shape, std::vector<text_tag>> probed_;
+    const audio_shape& shape_ = probed_.first;
     const int format_;
     // The settings are complete (a preset that was not taken in full is refused here) before
     // the output is claimed, so that a refused render writes nothing anywhere.
     effect_settings fx_;
     std::optional<output_target> target_;
+    // --save-preset, claimed with the output so that a file --no-clobber keeps is refused
+    // before anything is rendered; written with the settings the output was made with.
+    std::optional<atomic_file> preset_;
     bool has_ceiling_ = false;
     double ceiling_asked_ = 0.0;
     std::optional<control_ranges> ranges_;
@@ -142,11 +175,12 @@ file_job::file_job(const render_options& o, const std::vector<parameter_request>
                    const std::string& input, const std::string& output, render_progress* progress)
     : o_(o),
       source_(input),
-      shape_(probe_shape(source_)),
+      probed_(probe_input(source_)),
       format_(output_format_for(o, shape_, output)),
       fx_(chosen_effect(o, defaults), shape_.rate_hz, shape_.channels) {
     check_module_rate(fx_, source_, shape_);
     target_.emplace(output, o.no_clobber);
+    if (!o.preset_out.empty()) preset_.emplace(o.preset_out, o.no_clobber);
     has_ceiling_ = fx_.read_db("Ceiling").has_value();
     ceiling_asked_ = has_ceiling_ ? *fx_.read_db("Ceiling") : 0.0;
     ranges_ = delivery_ranges(o, fx_, has_ceiling_);
@@ -201,6 +235,10 @@ void file_job::note_truncation(const audio_reader& reader) {
 pass_levels file_job::measure_at(double threshold_db) {
     auto found = measured_.find(threshold_db);
     if (found != measured_.end()) return found->second;
+    // A --loudness job spends about a third of its time measuring and searching.
+    const int k = static_cast<int>(measured_.size());
+    announce(k == 0 ? "measuring" : "searching " + std::to_string(k),
+             k == 0 ? std::pair<double, double>{0.0, 0.1} : pass_share(0.1, 0.35, 0.4, k));
     std::unique_ptr<vst_plugin> p = fx_.fresh();
     set_parameter_db(*p, "--loudness", "Threshold", threshold_db);
     set_parameter_db(*p, "--loudness", "Ceiling", ranges_->ceiling_highest_db);
@@ -226,7 +264,7 @@ void file_job::settle_controls() {
         if (cr && c < cr->lowest) {
             throw render_error(exit_status::usage,
                                "--true-peak cannot be held: Ceiling would have to go below " +
-                                   std::to_string(cr->lowest) + " dB");
+                                   format_quantity(cr->lowest, "dB"));
         }
         fx_.set_db("--true-peak", "Ceiling", c);
     }
@@ -239,6 +277,7 @@ void file_job::write_output() {
     encoding.format = format_;
     encoding.quality = o_.quality;
     encoding.dither = o_.dither;
+    encoding.tags = probed_.second;
     // Rounding may not carry a sample past the ceiling. The true-peak target is not a bound
     // here: clamping samples to it would clip, and clipping raises the true peak; the written
     // file is measured against it instead.
@@ -270,14 +309,14 @@ bool file_job::written_meets_targets(int attempt) {
     if (attempt == most_renders) {
         if (over > 0.0) {
             throw render_error(exit_status::failure, "the written file still peaks " +
-                                                         std::to_string(over) +
-                                                         " dB over --true-peak after " +
+                                                         hundredths(over, "dB") +
+                                                         " over --true-peak after " +
                                                          std::to_string(attempt) + " renders");
         }
         if (std::fabs(miss) > loudness_tolerance_lu) {
             throw render_error(exit_status::failure,
                                "the written file still misses --loudness by " +
-                                   std::to_string(miss) + " LU after " + std::to_string(attempt) +
+                                   hundredths(miss, "LU") + " after " + std::to_string(attempt) +
                                    " renders");
         }
         return true;
@@ -287,9 +326,15 @@ bool file_job::written_meets_targets(int attempt) {
     return false;
 }
 
+void file_job::announce(const std::string& name, std::pair<double, double> share) {
+    if (setup_.progress != nullptr) setup_.progress->stage(name, share.first, share.second);
+}
+
 render_report file_job::run() {
     for (int attempt = 1;; ++attempt) {
         settle_controls();
+        announce(attempt == 1 ? "writing" : "writing " + std::to_string(attempt),
+                 pass_share(o_.loudness_lufs ? 0.35 : 0.0, 1.0, 0.95, attempt));
         write_output();
         if (written_meets_targets(attempt)) break;
         target_->restart();
@@ -298,6 +343,11 @@ render_report file_job::run() {
         report_.settings.emplace_back(fx_.plugin().parameter_name(i),
                                       fx_.plugin().parameter_display(i));
     target_->commit();
+    if (preset_) {
+        const std::vector<uint8_t> bytes = preset_bytes(fx_.plugin());
+        preset_->write_all(bytes.data(), bytes.size());
+        preset_->commit();
+    }
     report_.figures.wall_seconds =
         std::chrono::duration<double>(std::chrono::steady_clock::now() - started_).count();
     return report_;

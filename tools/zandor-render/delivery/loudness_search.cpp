@@ -7,6 +7,7 @@
 #include <optional>
 #include <string>
 
+#include "host/quantity.h"
 #include "render_error.h"
 
 namespace {
@@ -16,9 +17,14 @@ namespace {
 constexpr double enough_lu = 0.25;
 constexpr int most_passes = 12;
 
-std::string lufs(double value) {
+// An end of the reachable range to a tenth, rounded inwards (`upwards` for the lower end), so
+// that the range shown holds only levels that can be reached and a refused target never
+// seems to lie within it.
+std::string lufs(double value, bool upwards) {
+    const double tenths =
+        upwards ? std::ceil(value * 10.0 - 1e-9) : std::floor(value * 10.0 + 1e-9);
     char text[32];
-    std::snprintf(text, sizeof text, "%.1f LUFS", value);
+    std::snprintf(text, sizeof text, "%.1f LUFS", tenths / 10.0);
     return text;
 }
 
@@ -88,9 +94,10 @@ private:
 
     [[noreturn]] void unreachable(const std::string& why) {
         throw render_error(exit_status::usage,
-                           "--loudness " + lufs(target_) + " cannot be reached (" + why +
-                               "); this input can go from " + lufs(quietest_) + " to " +
-                               lufs(reachable(bottom_)) + " under its true-peak ceiling");
+                           "--loudness " + format_quantity(target_, "LUFS") +
+                               " cannot be reached (" + why + "); this input can go from " +
+                               lufs(quietest_, true) + " to " + lufs(reachable(bottom_), false) +
+                               " under its true-peak ceiling");
     }
 
     // Takes the pass at t into the bracket; false once it lands close enough above the target.

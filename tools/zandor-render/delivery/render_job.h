@@ -4,6 +4,7 @@
 #pragma once
 
 #include <cstdint>
+#include <string>
 
 #include "audio/audio_file.h"
 #include "audio/frame_sink.h"
@@ -15,6 +16,9 @@
 class render_progress {
 public:
     virtual ~render_progress() = default;
+    // The passes that follow, until the next call, are `name` and take the part of the whole
+    // job from `from` to `to` (fractions of 1), so that one bar can run over every pass.
+    virtual void stage(const std::string& name, double from, double to) = 0;
     virtual void start(int64_t total_frames, int rate_hz) = 0;
     virtual void update(int64_t done_frames) = 0;
     virtual void finish() = 0;

@@ -91,7 +91,7 @@ void load_preset(vst_plugin& plugin, const std::string& path) {
         plugin.set_parameter_position(static_cast<int>(i), preset.parameters[i]);
 }
 
-void save_preset(vst_plugin& plugin, const std::string& path) {
+std::vector<uint8_t> preset_bytes(vst_plugin& plugin) {
     fx_preset preset;
     preset.fx_id = plugin.unique_id();
     preset.fx_version = plugin.vendor_version();
@@ -105,8 +105,12 @@ void save_preset(vst_plugin& plugin, const std::string& path) {
         for (int i = 0; i < plugin.parameter_count(); ++i)
             preset.parameters.push_back(plugin.parameter_position(i));
     }
-    const std::vector<uint8_t> bytes = encode_fx_program(preset);
-    atomic_file file(path);
+    return encode_fx_program(preset);
+}
+
+void save_preset(vst_plugin& plugin, const std::string& path, bool no_clobber) {
+    const std::vector<uint8_t> bytes = preset_bytes(plugin);
+    atomic_file file(path, no_clobber);
     file.write_all(bytes.data(), bytes.size());
     file.commit();
 }

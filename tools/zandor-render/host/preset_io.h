@@ -1,7 +1,9 @@
 // Preset files in and out of a hosted effect.
 #pragma once
 
+#include <cstdint>
 #include <string>
+#include <vector>
 
 #include "host/vst_plugin.h"
 
@@ -10,6 +12,9 @@
 // damaged or made for an effect with another identifier.
 void load_preset(vst_plugin& plugin, const std::string& path);
 
-// Saves the effect's current settings as a .fxp: 'FPCh' with its chunk when it keeps its
-// state in chunks, else 'FxCk' with its parameter positions. Written atomically.
-void save_preset(vst_plugin& plugin, const std::string& path);
+// The effect's current settings as the bytes of a .fxp: 'FPCh' with its chunk when it keeps
+// its state in chunks, else 'FxCk' with its parameter positions.
+std::vector<uint8_t> preset_bytes(vst_plugin& plugin);
+
+// Saves preset_bytes(plugin) atomically; with `no_clobber`, refuses a file that exists.
+void save_preset(vst_plugin& plugin, const std::string& path, bool no_clobber);
