@@ -51,11 +51,15 @@ public:
     int64_t frames_read() const { return frames_read_; }
     // True once the whole file has been read and it held fewer frames than its header states.
     bool truncated() const { return frames_read_ < stated_frames_; }
+    // Samples read so far that were NaN or infinite.
+    int64_t nonfinite_samples() const { return nonfinite_; }
 
 private:
     std::string path_;
     int64_t stated_frames_ = 0;
     int64_t frames_read_ = 0;
+    int64_t nonfinite_ = 0;
+    bool ended_ = false;  // the decoder failed before the stated end
     sf_private_tag* file_ = nullptr;
     audio_shape shape_;
 };
@@ -67,6 +71,10 @@ private:
 int choose_output_format(int input_format, int channels, int rate_hz, const std::string& out_path,
                          const std::optional<std::string>& format_name,
                          const std::optional<std::string>& bits);
+
+// The rate nearest to `rate_hz` that the format's codec can carry (Opus: 8, 12, 16, 24 or
+// 48 kHz; MPEG: the nine rates up to 48 kHz); `rate_hz` itself for other formats.
+int container_rate(int format, int rate_hz);
 
 // A short name of a format code for reports: "WAV 24-bit", "FLAC 16-bit", "OGG Vorbis".
 std::string describe_format(int format);

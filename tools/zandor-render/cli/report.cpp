@@ -72,9 +72,15 @@ void print_text_report(std::FILE* out, const render_report& r) {
                      number(*r.targets.loudness_lufs, 1).c_str(),
                      number(f.output.loudness_lufs, 2).c_str());
     }
+    if (r.input_gain_db != 0.0 || r.targets.loudness_lufs) {
+        std::fprintf(out, "  input gain      %s dB before the plug-in\n",
+                     number(r.input_gain_db, 2).c_str());
+    }
     std::fprintf(out, "  gain reduction  largest %s dB, average %s dB\n",
                  number(f.largest_reduction_db, 1).c_str(),
                  number(f.average_reduction_db, 1).c_str());
+    for (const std::string& note : r.notes)
+        std::fprintf(out, "  note            %s\n", note.c_str());
     const std::string passes =
         r.passes > 1 ? ", " + std::to_string(r.passes) + " passes over the input" : "";
     std::fprintf(out, "  speed           %sx realtime (%lld frames in %s s%s)\n",

@@ -33,14 +33,19 @@ public:
           range_(range),
           measure_(measure),
           top_(range.threshold_highest_db),
-          bottom_(range.threshold_lowest_db) {}
+          bottom_(range.threshold_lowest_db),
+          start_(range.threshold_start_db) {}
 
     loudness_plan run() {
         check_reachable();
-        if (reachable(top_) >= target_) return plan_at(top_);
-        low_f_ = reachable(top_);
+        const double f = reachable(start_);
+        if (f >= target_) {
+            const bool spare = levels(start_).limited && f - target_ > enough_lu;
+            return spare ? turn_down(f) : plan_at(start_);
+        }
+        low_f_ = f;
         last_f_ = previous_f_ = low_f_;
-        double t = std::max(bottom_, top_ - (target_ - low_f_));  // about a dB of drive per dB
+        double t = std::max(bottom_, start_ - (target_ - low_f_));  // about a dB of drive per dB
         while (static_cast<int>(measured_.size()) < most_passes) {
             const double f = reachable(t);
             if (!take(t, f)) break;
@@ -57,6 +62,23 @@ public:
     }
 
 private:
+    // The start reaches the target but limits: the same secant search in the other direction,
+    // the target bracketed from the start, the first step by the loudness to spare.
+    loudness_plan turn_down(double f) {
+        bracketed_ = true;
+        high_ = start_;
+        low_ = top_;
+        last_t_ = start_;
+        last_f_ = f;
+        std::optional<double> t = std::min(top_, start_ + (f - target_ - enough_lu / 2));
+        while (t && static_cast<int>(measured_.size()) < most_passes) {
+            const double at = *t;
+            if (!take(at, reachable(at))) break;
+            t = secant(at, reachable(at));
+        }
+        return plan_at(high_);
+    }
+
     pass_levels levels(double t) {
         auto found = measured_.find(t);
         if (found == measured_.end()) found = measured_.emplace(t, measure_(t)).first;
@@ -76,13 +98,14 @@ private:
 
     // Refuses a silent input, and a target below what the lowest Ceiling gives.
     void check_reachable() {
-        const double quiet = levels(top_).loudness_lufs;
+        const double quiet = levels(start_).loudness_lufs;
         if (!std::isfinite(quiet)) {
             throw render_error(exit_status::usage,
                                "--loudness cannot be reached: the input is "
                                "silent or too short to measure its loudness");
         }
-        quietest_ = quiet - (range_.ceiling_highest_db - range_.ceiling_lowest_db);
+        quietest_ =
+            quiet - (top_ - start_) - (range_.ceiling_highest_db - range_.ceiling_lowest_db);
         if (target_ < quietest_) unreachable("Ceiling cannot go low enough");
     }
 
@@ -106,7 +129,7 @@ private:
         }
         if (t <= bottom_)
             unreachable("more than " +
-                        std::to_string(static_cast<int>(std::lround(top_ - bottom_))) +
+                        std::to_string(static_cast<int>(std::lround(start_ - bottom_))) +
                         " dB of drive would be needed, or the true-peak ceiling holds it down");
         low_ = t;
         low_f_ = f;
@@ -149,16 +172,17 @@ private:
     const std::function<pass_levels(double)>& measure_;
     const double top_;
     const double bottom_;
+    const double start_;
     std::map<double, pass_levels> measured_;
     double quietest_ = 0.0;
     // Bracket: `low_` reaches less than the target, `high_` (more drive) reaches it.
-    double low_ = top_;
+    double low_ = start_;
     double low_f_ = 0.0;
     double high_ = bottom_;
     bool bracketed_ = false;
-    double last_t_ = top_;  // the pass before the current one
+    double last_t_ = start_;  // the pass before the current one
     double last_f_ = 0.0;
-    double previous_t_ = top_;
+    double previous_t_ = start_;
     double previous_f_ = 0.0;
 };
 

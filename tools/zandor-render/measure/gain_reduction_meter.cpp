@@ -15,6 +15,8 @@ double to_db(double linear) {
 
 constexpr double silenced_db = 120.0;      // the reduction of a frame that came out as 0
 constexpr double measurable_input = 1e-4;  // -80 dBFS
+// An infinite input frame has no reduction to measure: it is left out, as silence is.
+constexpr double largest_input = 3.4028234663852886e38;
 
 double at_least_one(double ratio) {
 #if defined(__SSE2__)
@@ -47,7 +49,7 @@ void gain_reduction_meter::add_frames(const float* input, const float* output, i
                 loudest = c;
             }
         }
-        if (!(static_cast<double>(in) >= measurable_input)) continue;
+        if (!(in >= measurable_input && in <= largest_input)) continue;
         const double out = std::fabs(static_cast<double>(output[f * channels + loudest]));
         const double expected = in * reference_gain_;
         ++measured;
@@ -81,6 +83,7 @@ int64_t gain_reduction_meter::add_stereo(const float* input, const float* output
     const __m128d gain = _mm_set1_pd(reference_gain_);
     const __m128d one = _mm_set1_pd(1.0);
     const __m128d threshold = _mm_set1_pd(measurable_input);
+    const __m128d finite = _mm_set1_pd(largest_input);
     const __m128d zero = _mm_setzero_pd();
     __m128d largest = _mm_set1_pd(largest_ratio_);
     double product = product_;
@@ -105,7 +108,7 @@ int64_t gain_reduction_meter::add_stereo(const float* input, const float* output
     auto pair = [&](__m128 in_louder, __m128 out_louder) {
         const __m128d in = _mm_cvtps_pd(in_louder);
         const __m128d out = _mm_cvtps_pd(out_louder);
-        const __m128d counted = _mm_cmpge_pd(in, threshold);
+        const __m128d counted = _mm_and_pd(_mm_cmpge_pd(in, threshold), _mm_cmple_pd(in, finite));
         const __m128d positive = _mm_cmpgt_pd(out, zero);
         const int counted_bits = _mm_movemask_pd(counted);
         const int silenced_bits = _mm_movemask_pd(_mm_andnot_pd(positive, counted));
