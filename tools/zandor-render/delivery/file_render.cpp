@@ -33,19 +33,24 @@ constexpr double loudness_tolerance_lu = 0.1;
 // How far the loudness search may turn the input down, or drive it past the effect's range.
 constexpr double input_gain_reach_db = 60.0;
 
-// A level in dB to two places, for messages.
-std::string db_text(double db) {
+// A level for messages as a person writes it: to two places at most, "-30", "0.25".
+std::string level_text(double value) {
     char text[32];
-    std::snprintf(text, sizeof text, "%.2f dB", db);
-    return text;
+    std::snprintf(text, sizeof text, "%.2f", value);
+    std::string s = text;
+    while (s.back() == '0') s.pop_back();
+    if (s.back() == '.') s.pop_back();
+    return s == "-0" ? "0" : s;
+}
+
+std::string db_text(double db) {
+    return level_text(db) + " dB";
 }
 
 // What the last written file reached, for a refusal that leaves nothing written.
 std::string reached(const level_figures& written) {
-    char text[96];
-    std::snprintf(text, sizeof text, "it reached %.2f LUFS at %.2f dBTP", written.loudness_lufs,
-                  written.true_peak_dbtp);
-    return text;
+    return "it reached " + level_text(written.loudness_lufs) + " LUFS at " +
+           level_text(written.true_peak_dbtp) + " dBTP";
 }
 
 double from_db(double db) {
@@ -300,7 +305,8 @@ pass_levels file_job::measure_at(double threshold_db) {
     const level_figures l = meter.figures();
     // A hair of reduction is rounding, not limiting.
     const bool limited = figures.largest_reduction_db > 0.01;
-    return measured_[threshold_db] = pass_levels{l.loudness_lufs, l.true_peak_dbtp, limited};
+    return measured_[threshold_db] = pass_levels{l.loudness_lufs, l.true_peak_dbtp, limited,
+                                                 input_levels_->loudness_lufs + o_.gain_db};
 }
 
 // Threshold and Ceiling for the next render: found by the search for --loudness, or the

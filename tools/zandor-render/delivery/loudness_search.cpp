@@ -63,14 +63,19 @@ public:
 
 private:
     // The start reaches the target but limits: the same secant search in the other direction,
-    // the target bracketed from the start, the first step by the loudness to spare.
+    // the target bracketed from the start. The first step goes to where the input, limited
+    // nowhere, would land just above the target: usually the answer, found in one pass.
     loudness_plan turn_down(double f) {
         bracketed_ = true;
         high_ = start_;
         low_ = top_;
         last_t_ = start_;
         last_f_ = f;
-        std::optional<double> t = std::min(top_, start_ + (f - target_ - enough_lu / 2));
+        const double unlimited = levels(start_).input_loudness_lufs - target_ - enough_lu / 2;
+        const double first = std::isfinite(unlimited) && unlimited > start_
+                                 ? unlimited
+                                 : start_ + (f - target_ - enough_lu / 2);
+        std::optional<double> t = std::min(top_, first);
         while (t && static_cast<int>(measured_.size()) < most_passes) {
             const double at = *t;
             if (!take(at, reachable(at))) break;

@@ -18,6 +18,9 @@ struct pass_levels {
     double loudness_lufs;
     double true_peak_dbtp;
     bool limited = false;  // the effect reduced the gain somewhere
+    // The input's loudness as the effect gets it at the start Threshold; where nothing is
+    // limited the output's loudness is this less the Threshold above the start.
+    double input_loudness_lufs = 0.0;
 };
 
 // The Threshold the search moves may reach past the effect's own range: an input gain before
