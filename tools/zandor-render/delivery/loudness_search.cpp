@@ -15,6 +15,7 @@ namespace {
 // target, which Ceiling then takes off exactly.
 constexpr double enough_lu = 0.25;
 constexpr int most_passes = 12;
+constexpr double limited_lu_per_db = 0.5;
 
 std::string lufs(double value) {
     char text[32];
@@ -45,7 +46,7 @@ public:
         }
         low_f_ = f;
         last_f_ = previous_f_ = low_f_;
-        double t = std::max(bottom_, start_ - (target_ - low_f_));  // about a dB of drive per dB
+        double t = std::max(bottom_, first_drive(levels(start_)));
         while (static_cast<int>(measured_.size()) < most_passes) {
             const double f = reachable(t);
             if (!take(t, f)) break;
@@ -84,6 +85,21 @@ private:
         return plan_at(high_);
     }
 
+    // The first step of drive, aimed a little above the target: a dB of loudness per dB of
+    // drive while the true peak stays under the ceiling, about half that once the limiter has
+    // to hold it (as programme measures); a step that lands within enough_lu ends the search.
+    double first_drive(const pass_levels& at_start) const {
+        const double aim = target_ + enough_lu / 2;
+        const double headroom = std::max(0.0, peak_ - at_start.true_peak_dbtp);
+        const double f = reachable_from(at_start);
+        if (aim - f <= headroom) return start_ - (aim - f);
+        return start_ - headroom - (aim - f - headroom) / limited_lu_per_db;
+    }
+
+    double reachable_from(const pass_levels& p) const {
+        return p.loudness_lufs + std::min(0.0, peak_ - p.true_peak_dbtp);
+    }
+
     pass_levels levels(double t) {
         auto found = measured_.find(t);
         if (found == measured_.end()) found = measured_.emplace(t, measure_(t)).first;
@@ -91,10 +107,7 @@ private:
     }
 
     // The loudest the file can be at Threshold t with its peaks held under the ceiling.
-    double reachable(double t) {
-        const pass_levels p = levels(t);
-        return p.loudness_lufs + std::min(0.0, peak_ - p.true_peak_dbtp);
-    }
+    double reachable(double t) { return reachable_from(levels(t)); }
 
     loudness_plan plan_at(double t) {
         const double c = range_.ceiling_highest_db + target_ - levels(t).loudness_lufs;
