@@ -160,8 +160,13 @@ private:
         const double slope = low_f_ > previous_f_ && previous_t_ > low_
                                  ? (low_f_ - previous_f_) / (previous_t_ - low_)
                                  : 1.0;
+        const bool stalled =
+            previous_t_ - low_ > 1.0 && low_f_ - previous_f_ < 0.02 * (previous_t_ - low_);
         previous_t_ = low_;
         previous_f_ = low_f_;
+        // Drive that no longer raises the loudness (the true-peak ceiling holds it): one pass at
+        // the most drive tells whether the target can be reached at all.
+        if (stalled) return bottom_;
         // Where the limiter has barely begun to act the slope says little; the step is kept
         // within a few dB per LU still missing.
         const double gap = target_ + enough_lu / 2 - f;
