@@ -703,6 +703,11 @@ TEST_F(RenderTool, AHighRateMasterIsDeliveredAtTheRateAskedOrTheNearestTheCodecT
     EXPECT_EQ(r.status, 2);
     EXPECT_NE(r.err.find("nearest rate it takes is 48000 Hz"), std::string::npos) << r.err;
     EXPECT_EQ(read("no.opus").channels, 0);
+    r = run({path("master.wav"), path("no.wav"), "--rate", "2000"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--rate asks for 2000 Hz; Zandor Limiter does not accept it"),
+              std::string::npos)
+        << r.err;
 }
 
 TEST_F(RenderTool, ATargetThatCannotBeMetWritesNothingAndSaysWhatWasReached) {

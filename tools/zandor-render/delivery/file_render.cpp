@@ -99,12 +99,16 @@ int delivered_rate(const render_options& o, int format, int input_rate_hz) {
     return rate;
 }
 
-// Refuses an input whose rate the module does not accept, saying which rates it does.
-void check_module_rate(effect_settings& fx, const input_source& source, int rate_hz) {
+// Refuses an input whose rate (or the --rate it is converted to) the module does not accept,
+// saying which rates it does.
+void check_module_rate(effect_settings& fx, const input_source& source, int shape_rate_hz,
+                       int rate_hz) {
     const std::optional<rate_answer> rate = ask_module_rate(fx.plugin_path(), rate_hz);
     if (!rate || rate->accepted) return;
-    std::string message = source.name() + " has a sample rate of " + std::to_string(rate_hz) +
-                          " Hz; " + fx.plugin().effect_name() + " does not accept it";
+    const std::string what = rate_hz == shape_rate_hz ? source.name() + " has a sample rate of "
+                                                      : std::string("--rate asks for ");
+    std::string message = what + std::to_string(rate_hz) + " Hz; " + fx.plugin().effect_name() +
+                          " does not accept it";
     if (rate->range) {
         char range[96];
         // Modules count rates within a hertz as the same; three digits show the range.
@@ -112,7 +116,7 @@ void check_module_rate(effect_settings& fx, const input_source& source, int rate
                       rate->range->lowest_hz / 1000, rate->range->highest_hz / 1000);
         message += range;
     }
-    throw render_error(exit_status::input, message);
+    throw render_error(rate_hz == shape_rate_hz ? exit_status::input : exit_status::usage, message);
 }
 
 // The ranges of Threshold and Ceiling that the loudness search moves in; nothing without
@@ -192,7 +196,7 @@ file_job::file_job(const render_options& o, const std::vector<parameter_request>
       rate_hz_(delivered_rate(o, format_, shape_.rate_hz)),
       fx_(chosen_effect(o, defaults), rate_hz_, shape_.channels),
       gain_db_(o.gain_db) {
-    check_module_rate(fx_, source_, rate_hz_);
+    check_module_rate(fx_, source_, shape_.rate_hz, rate_hz_);
     target_.emplace(output, o.no_clobber);
     has_ceiling_ = fx_.read_db("Ceiling").has_value();
     ceiling_asked_ = has_ceiling_ ? *fx_.read_db("Ceiling") : 0.0;
