@@ -162,15 +162,19 @@ private:
                                  : 1.0;
         const bool stalled =
             previous_t_ - low_ > 1.0 && low_f_ - previous_f_ < 0.02 * (previous_t_ - low_);
+        const bool from_start = previous_t_ == start_;
         previous_t_ = low_;
         previous_f_ = low_f_;
         // Drive that no longer raises the loudness (the true-peak ceiling holds it): one pass at
         // the most drive tells whether the target can be reached at all.
         if (stalled) return bottom_;
-        // Where the limiter has barely begun to act the slope says little; the step is kept
-        // within a few dB per LU still missing.
+        // A slope from the start spans drive where the limiter had barely begun to act and says
+        // little; that step is kept within a few dB per LU still missing. A slope between two
+        // passes that both limit is taken as it is: material the limiter gains little loudness
+        // on would otherwise be crept over in many short steps.
         const double gap = target_ + enough_lu / 2 - f;
-        const double step = std::min(1.2 * gap / std::max(slope, 0.1), 2.5 * gap);
+        double step = 1.2 * gap / std::max(slope, 0.1);
+        if (from_start) step = std::min(step, 2.5 * gap);
         return std::max(bottom_, t - std::max(0.5, step));
     }
 
