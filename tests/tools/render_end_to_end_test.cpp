@@ -631,6 +631,12 @@ TEST_F(RenderTool, InputThatOnceFailedIsRenderedAndItsOddityReported) {
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("cut.flac is truncated"), std::string::npos) << r.err;
     EXPECT_GT(read("cut.wav").frames(), 20000u);
+    // A cut-off Ogg stream, of which libsndfile decodes nothing: refused, not an empty render.
+    ASSERT_EQ(run({path("whole.flac"), path("whole.ogg")}).status, 0);
+    const std::string ogg = slurp(path("whole.ogg"));
+    std::ofstream(path("cut.ogg"), std::ios::binary) << ogg.substr(0, ogg.size() / 2);
+    EXPECT_EQ(run({path("cut.ogg"), path("cut-ogg.wav")}).status, 3);
+    EXPECT_EQ(read("cut-ogg.wav").channels, 0);
     pcm.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
     write("whole.wav", pcm);
     for (const char* size : {"\xff\xff\xff\xff", "\xff\xff\xff\x7f"}) {

@@ -274,12 +274,26 @@ void file_job::note_input(const audio_reader& reader) {
         }
     }
     if (!reader.truncated()) return;
+    // A cut-off file of which nothing decodes (a truncated Ogg stream, whose length libsndfile
+    // cannot tell) would be an empty output passed off as a render.
+    if (reader.frames_read() == 0) {
+        throw render_error(exit_status::input, "cannot read " + source_.name() +
+                                                   ": it is truncated and nothing of it "
+                                                   "decodes");
+    }
     report_.input_truncated = true;
     if (warned_) return;
-    std::fprintf(stderr,
-                 "zandor-render: warning: %s is truncated: %lld frames read of %lld stated\n",
-                 source_.name().c_str(), static_cast<long long>(reader.frames_read()),
-                 static_cast<long long>(reader.stated_frames()));
+    if (reader.stated_frames() == std::numeric_limits<int64_t>::max()) {
+        std::fprintf(stderr,
+                     "zandor-render: warning: %s is truncated: %lld frames read, its length "
+                     "unknown\n",
+                     source_.name().c_str(), static_cast<long long>(reader.frames_read()));
+    } else {
+        std::fprintf(stderr,
+                     "zandor-render: warning: %s is truncated: %lld frames read of %lld stated\n",
+                     source_.name().c_str(), static_cast<long long>(reader.frames_read()),
+                     static_cast<long long>(reader.stated_frames()));
+    }
     warned_ = true;
 }
 
