@@ -234,16 +234,21 @@ void file_job::start_report() {
 
 // One render of the whole input through a fresh instance with the current settings, into
 // `sink`: read, converted to the delivered rate, turned by `gain_db`, through the effect. The
-// first pass also measures the input (before the gain), on stream 1 of `meter`.
+// first pass also measures the input as the file holds it: on stream 1 of `meter`, or on a
+// meter of its own at the file's rate when the rate is converted.
 render_figures file_job::pass(vst_plugin& plugin, frame_sink& sink, level_meter& meter,
                               double gain_db) {
+    const bool converted = rate_hz_ != shape_.rate_hz;
     audio_reader reader(source_.path(), source_.name());
+    std::optional<level_meter> own_meter;
+    level_meter* input_meter = &meter;
+    if (converted && !input_levels_)
+        input_meter = &own_meter.emplace(shape_.channels, shape_.rate_hz);
+    const int input_stream = converted ? 0 : 1;
+    measured_source measured(reader, *input_meter, input_stream);
+    frame_source* in = input_levels_ ? static_cast<frame_source*>(&reader) : &measured;
     std::optional<rate_converter> converter;
-    frame_source* in = &reader;
-    if (rate_hz_ != shape_.rate_hz)
-        in = &converter.emplace(reader, shape_.channels, shape_.rate_hz, rate_hz_);
-    measured_source measured(*in, meter, 1);
-    if (!input_levels_) in = &measured;
+    if (converted) in = &converter.emplace(*in, shape_.channels, shape_.rate_hz, rate_hz_);
     gain_stage gained(*in, shape_.channels, gain_db);
     if (gain_db != 0.0) in = &gained;
     audio_shape shape = shape_;
@@ -253,7 +258,7 @@ render_figures file_job::pass(vst_plugin& plugin, frame_sink& sink, level_meter&
     render_figures figures = render_stream(plugin, shape, *in, sink, setup_);
     plugin.stop();
     ++report_.passes;
-    if (!input_levels_) input_levels_ = meter.figures(1);
+    if (!input_levels_) input_levels_ = input_meter->figures(input_stream);
     note_input(reader);
     figures.input = *input_levels_;
     figures.input_frames = reader.frames_read();
