@@ -689,9 +689,12 @@ TEST_F(RenderTool, AHighRateMasterIsDeliveredAtTheRateAskedOrTheNearestTheCodecT
         return json_value(a.out, "input", key);
     };
     run_result r = run({path("master.wav"), path("cd.flac"), "--rate", "44100", "--loudness", "-14",
-                        "--true-peak", "-1"});
+                        "--true-peak", "-1", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_EQ(read("cd.flac").rate, 44100);
+    // The input is reported as the file is, at its own rate.
+    EXPECT_EQ(json_value(r.out, "input", "true_peak_dbtp"),
+              analysed("master.wav", "true_peak_dbtp"));
     r = run({path("master.wav"), path("web.opus"), "--loudness", "-16", "--true-peak", "-2"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.out.find("converted from 96000 Hz to 48000 Hz before the effect, the nearest"),
