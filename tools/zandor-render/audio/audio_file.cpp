@@ -97,15 +97,15 @@ bool writable(int format, int channels, int rate_hz) {
     return sf_format_check(&info) != 0;
 }
 
-// The data length a header states when libsndfile found less data than that: its log then
-// holds a line such as "data : 176400 (should be 99956)". Answers the stated and the real
-// byte counts, or nothing when the header promised no more than is there.
 // A WAV written to a pipe cannot go back to fill in its length, so its writer states the
 // largest size the field holds (signed or not) to mean "read to the end".
 bool unknown_length(long long stated) {
     return stated == 0xFFFFFFFFLL || stated == 0x7FFFFFFFLL;
 }
 
+// The data length a header states when libsndfile found less data than that: its log then
+// holds a line such as "data : 176400 (should be 99956)". Answers the stated and the real
+// byte counts, or nothing when the header promised no more than is there.
 struct data_lengths {
     long long stated = 0;
     long long real = 0;

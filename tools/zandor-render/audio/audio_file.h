@@ -37,8 +37,9 @@ public:
 
     const audio_shape& shape() const { return shape_; }
 
-    // Reads up to `frames` frames; answers how many were read, 0 at the end. A read error is
-    // thrown, not mistaken for the end of the file.
+    // Reads up to `frames` frames; answers how many were read, 0 at the end. A decoder that
+    // fails before the length the header states ends a truncated file (truncated() tells);
+    // any other read error is thrown, not mistaken for the end of the file.
     int64_t read(float* interleaved, int64_t frames);
     const float* next(float* buffer, int64_t frames, int64_t& got) override {
         got = read(buffer, frames);

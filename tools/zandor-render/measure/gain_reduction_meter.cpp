@@ -20,14 +20,14 @@ constexpr double largest_input = 3.4028234663852886e38;
 
 // A frame that comes out all but silenced (as an effect may make the frames around a NaN it
 // refused) counts as silenced, not as a reduction of hundreds of dB.
-constexpr double largest_ratio = 1e6;  // silenced_db in dB
+constexpr double silenced_ratio = 1e6;  // silenced_db as a ratio
 
 double at_least_one(double ratio) {
 #if defined(__SSE2__)
     return _mm_cvtsd_f64(
-        _mm_min_sd(_mm_max_sd(_mm_set_sd(ratio), _mm_set_sd(1.0)), _mm_set_sd(largest_ratio)));
+        _mm_min_sd(_mm_max_sd(_mm_set_sd(ratio), _mm_set_sd(1.0)), _mm_set_sd(silenced_ratio)));
 #else
-    return ratio > 1.0 ? std::min(ratio, largest_ratio) : 1.0;
+    return ratio > 1.0 ? std::min(ratio, silenced_ratio) : 1.0;
 #endif
 }
 
@@ -121,7 +121,7 @@ int64_t gain_reduction_meter::add_stereo(const float* input, const float* output
         silenced += (silenced_bits & 1) + (silenced_bits >> 1);
         // max(ratio, 1) answers 1 where the ratio is NaN, as at_least_one does.
         const __m128d ratio = _mm_min_pd(_mm_max_pd(_mm_div_pd(_mm_mul_pd(in, gain), out), one),
-                                         _mm_set1_pd(largest_ratio));
+                                         _mm_set1_pd(silenced_ratio));
         const __m128d used = _mm_and_pd(counted, positive);
         const __m128d taken = _mm_or_pd(_mm_and_pd(used, ratio), _mm_andnot_pd(used, one));
         largest = _mm_max_pd(largest, taken);
