@@ -556,6 +556,12 @@ TEST(RenderLoudnessSearch, TurnsAHotInputDownAndAQuietOnePastTheDrive) {
     const loudness_plan quiet =
         plan_loudness(-14.0, -1.0, range, [](double t) { return model_input(-60.0, -50.0, t); });
     EXPECT_LT(quiet.threshold_db, -40.0);
+    // Quieter than the lowest Ceiling takes an input: turned down, Ceiling within its range.
+    const loudness_plan soft =
+        plan_loudness(-60.0, -1.0, range, [](double t) { return model_input(-20.0, -10.0, t); });
+    EXPECT_GE(soft.ceiling_db, -30.0);
+    EXPECT_NEAR(model_input(-20.0, -10.0, soft.threshold_db).loudness_lufs + soft.ceiling_db, -60.0,
+                1e-9);
     EXPECT_NEAR(model_input(-60.0, -50.0, quiet.threshold_db).loudness_lufs + quiet.ceiling_db,
                 -14.0, 1e-9);
 }

@@ -41,8 +41,11 @@ public:
         check_reachable();
         const double f = reachable(start_);
         if (f >= target_) {
+            // Turned down when the start limits more than the target needs, or is louder than
+            // the lowest Ceiling can take back.
             const bool spare = levels(start_).limited && f - target_ > enough_lu;
-            return spare ? turn_down(f) : plan_at(start_);
+            const bool too_loud = plan_at(start_).ceiling_db < range_.ceiling_lowest_db;
+            return spare || too_loud ? turn_down(f) : plan_at(start_);
         }
         low_f_ = f;
         last_f_ = previous_f_ = low_f_;
