@@ -178,7 +178,7 @@ private:
         const double gap = target_ + enough_lu / 2 - f;
         double step = 1.2 * gap / std::max(slope, 0.1);
         if (from_start) step = std::min(step, 2.5 * gap);
-        return std::max(bottom_, t - std::max(0.5, step));
+        return std::max(bottom_, t - std::max(0.25, step));
     }
 
     // Once bracketed: the secant through the last two passes, kept strictly inside the
