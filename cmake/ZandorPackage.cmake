@@ -31,13 +31,13 @@ else()
   set(CPACK_GENERATOR DEB)
   set(CPACK_DEBIAN_FILE_NAME DEB-DEFAULT)
   set(CPACK_DEBIAN_PACKAGE_SECTION sound)
-  # The tool needs libsndfile; the modules need only the C and C++ runtimes. dpkg-shlibdeps
-  # reads that from the binaries themselves; without it, the list is written out.
+  # The tool needs libsndfile and libsoxr; the modules need only the C and C++ runtimes.
+  # dpkg-shlibdeps reads that from the binaries themselves; without it, the list is written out.
   find_program(DPKG_SHLIBDEPS dpkg-shlibdeps)
   if(DPKG_SHLIBDEPS)
     set(CPACK_DEBIAN_PACKAGE_SHLIBDEPS ON)
   else()
-    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsndfile1")
+    set(CPACK_DEBIAN_PACKAGE_DEPENDS "libc6, libgcc-s1, libstdc++6, libsndfile1, libsoxr0")
   endif()
 endif()
 

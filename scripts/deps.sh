@@ -21,10 +21,10 @@ need_packages() {
 # nlohmann-json3-dev: the render tool's JSON writer. lv2-dev: the LV2 headers; liblilv-dev and
 # lilv-utils: the host library and lv2apply, with which the tests load and run the LV2 bundle.
 # help2man writes the render tool's manual page; dpkg-dev's dpkg-shlibdeps finds the Debian
-# package's dependencies.
+# package's dependencies. libsoxr-dev: the render tool's sample-rate conversion.
 BASE_PACKAGES=(cmake ninja-build g++ pkg-config googletest libgtest-dev libbenchmark-dev
                libsndfile1-dev libebur128-dev libcli11-dev nlohmann-json3-dev lv2-dev liblilv-dev
-               lilv-utils help2man dpkg-dev)
+               lilv-utils help2man dpkg-dev libsoxr-dev)
 
 # Cross compilers for the Windows DLLs and wine to run their tests; wine64 runs the 64-bit
 # programs, wine32 the 32-bit ones.

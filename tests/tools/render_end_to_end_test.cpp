@@ -752,4 +752,144 @@ TEST_F(RenderTool, ABatchRendersEachFileAsASingleRenderWouldAndReportsTheWorst) 
     EXPECT_NE(json.out.find("\"targets\": {}"), std::string::npos);
 }
 
+TEST_F(RenderTool, InputThatOnceFailedIsRenderedAndItsOddityReported) {
+    write("in.wav", tone(2, 44100, 2.0, -12.0));
+    ASSERT_EQ(run({path("in.wav"), path("in.mp3")}).status, 0);
+    // A lossy input goes into a PCM container as 24-bit PCM, by name, by --format and by pipe.
+    run_result r = run({path("in.mp3"), path("out.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("note            the input's MP3 Layer III decodes to samples written "
+                         "as WAV 24-bit"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(read("out.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    ASSERT_EQ(run({"--format", "wav", "--out-dir", path("d"), path("in.mp3")}).status, 0);
+    EXPECT_EQ(read("d/in.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+    ASSERT_EQ(run({"-", "-", "--format", "wav"}, "in.mp3", "piped.wav").status, 0);
+    EXPECT_EQ(read("piped.wav").format, SF_FORMAT_WAV | SF_FORMAT_PCM_24);
+
+    // NaN and infinity: counted once, measured as silence, every figure a number.
+    audio odd = tone(2, 44100, 4.0, -12.0);
+    odd.samples[2000] = NAN;
+    odd.samples[40001] = INFINITY;
+    odd.samples[60000] = -INFINITY;
+    write("odd.wav", odd);
+    r = run({path("odd.wav"), path("odd-out.wav"), "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("has 3 NaN or infinite samples"), std::string::npos) << r.err;
+    EXPECT_EQ(std::count(r.err.begin(), r.err.end(), '\n'), 1) << r.err;
+    EXPECT_NE(r.out.find("\"nonfinite_samples\": 3"), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find("null"), std::string::npos) << r.out;
+    EXPECT_NEAR(json_value(r.out, "input", "integrated_lufs"), -12.0, 0.5);
+    EXPECT_LE(json_value(r.out, "gain_reduction_db", "largest"), 120.0);
+    for (float v : read("odd-out.wav").samples) ASSERT_TRUE(std::isfinite(v));
+
+    // A cut-off FLAC renders what decodes; a WAV from a pipe, whose header cannot state its
+    // length, is not truncated.
+    audio pcm = tone(2, 44100, 2.0, -12.0);
+    pcm.format = SF_FORMAT_FLAC | SF_FORMAT_PCM_16;
+    write("whole.flac", pcm);
+    const std::string flac = slurp(path("whole.flac"));
+    std::ofstream(path("cut.flac"), std::ios::binary) << flac.substr(0, flac.size() / 2);
+    r = run({path("cut.flac"), path("cut.wav")});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("cut.flac is truncated"), std::string::npos) << r.err;
+    EXPECT_GT(read("cut.wav").frames(), 20000u);
+    // A cut-off Ogg stream, of which libsndfile decodes nothing: refused, not an empty render.
+    ASSERT_EQ(run({path("whole.flac"), path("whole.ogg")}).status, 0);
+    const std::string ogg = slurp(path("whole.ogg"));
+    std::ofstream(path("cut.ogg"), std::ios::binary) << ogg.substr(0, ogg.size() / 2);
+    EXPECT_EQ(run({path("cut.ogg"), path("cut-ogg.wav")}).status, 3);
+    EXPECT_EQ(read("cut-ogg.wav").channels, 0);
+    pcm.format = SF_FORMAT_WAV | SF_FORMAT_PCM_16;
+    write("whole.wav", pcm);
+    for (const char* size : {"\xff\xff\xff\xff", "\xff\xff\xff\x7f"}) {
+        std::string streamed = slurp(path("whole.wav"));
+        const size_t data = streamed.find("data");
+        streamed.replace(data + 4, 4, size);
+        std::ofstream(path("streamed.wav"), std::ios::binary) << streamed;
+        r = run({"-", path("streamed-out.wav")}, "streamed.wav");
+        ASSERT_EQ(r.status, 0) << r.err;
+        EXPECT_EQ(r.err, "");
+        EXPECT_EQ(read("streamed-out.wav").frames(), pcm.frames());
+    }
+}
+
+TEST_F(RenderTool, InputGainIsExactAndTheSearchTurnsHotInputDownOrQuietInputUp) {
+    write("in.wav", impulse(4000, 1000, 0.5f));
+    ASSERT_EQ(run({path("in.wav"), path("out.wav"), "--gain", "-7.5dB"}).status, 0);
+    const float gain = static_cast<float>(std::pow(10.0, -7.5 / 20.0));
+    EXPECT_FLOAT_EQ(read("out.wav").samples[2000], 0.5f * gain * unity);
+    run_result r = run({path("in.wav"), path("out.wav"), "--gain", "61dB"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--gain goes from -60 dB to 60 dB"), std::string::npos) << r.err;
+
+    // The same programme 12 dB over full scale and at a sane level: the same delivery, with
+    // no more limiting for the hot one.
+    auto deliver = [&](const std::string& name, double peak_db) {
+        write(name, tone(2, 48000, 6.0, peak_db - 14.0, peak_db));
+        const run_result d = run({path(name), path("d-" + name), "--loudness", "-14", "--json"});
+        EXPECT_EQ(d.status, 0) << d.err;
+        EXPECT_NEAR(json_value(d.out, "loudness_lufs", "achieved"), -14.0, 0.1) << d.out;
+        EXPECT_LE(json_value(d.out, "true_peak_dbtp", "achieved"), -1.0) << d.out;
+        return d.out;
+    };
+    const std::string hot = deliver("hot.wav", 12.0);
+    const std::string sane = deliver("sane.wav", 0.0);
+    EXPECT_LT(json_value(hot, "input_gain_db", "input_gain_db"), -10.0) << hot;
+    EXPECT_NEAR(json_value(hot, "gain_reduction_db", "largest"),
+                json_value(sane, "gain_reduction_db", "largest"), 0.5)
+        << hot << sane;
+    // 40 dB below: past the plug-in's 30 dB of drive.
+    const std::string quiet = deliver("quiet.wav", -40.0);
+    EXPECT_GT(json_value(quiet, "input_gain_db", "input_gain_db"), 5.0) << quiet;
+}
+
+TEST_F(RenderTool, AHighRateMasterIsDeliveredAtTheRateAskedOrTheNearestTheCodecTakes) {
+    write("master.wav", tone(2, 96000, 6.0, -18.0, -4.0));
+    auto analysed = [&](const std::string& file, const std::string& key) {
+        const run_result a = run({"--analyze", path(file), "--json"});
+        EXPECT_EQ(a.status, 0) << a.err;
+        return json_value(a.out, "input", key);
+    };
+    run_result r = run({path("master.wav"), path("cd.flac"), "--rate", "44100", "--loudness", "-14",
+                        "--true-peak", "-1", "--json"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_EQ(read("cd.flac").rate, 44100);
+    // The input is reported as the file is, at its own rate.
+    EXPECT_EQ(json_value(r.out, "input", "true_peak_dbtp"),
+              analysed("master.wav", "true_peak_dbtp"));
+    r = run({path("master.wav"), path("web.opus"), "--loudness", "-16", "--true-peak", "-2"});
+    ASSERT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("converted from 96000 Hz to 48000 Hz before the effect, the nearest"),
+              std::string::npos)
+        << r.out;
+    EXPECT_EQ(read("web.opus").rate, 48000);
+    EXPECT_NEAR(analysed("cd.flac", "integrated_lufs"), -14.0, 0.1);
+    EXPECT_LE(analysed("cd.flac", "true_peak_dbtp"), -1.0);
+    EXPECT_NEAR(analysed("web.opus", "integrated_lufs"), -16.0, 0.1);
+    EXPECT_LE(analysed("web.opus", "true_peak_dbtp"), -2.0);
+    // Length stays the same in time.
+    EXPECT_NEAR(static_cast<double>(read("cd.flac").frames()), 6.0 * 44100, 1.0);
+
+    r = run({path("master.wav"), path("no.opus"), "--rate", "44100"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("nearest rate it takes is 48000 Hz"), std::string::npos) << r.err;
+    EXPECT_EQ(read("no.opus").channels, 0);
+    r = run({path("master.wav"), path("no.wav"), "--rate", "2000"});
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--rate asks for 2000 Hz; Zandor Limiter does not accept it"),
+              std::string::npos)
+        << r.err;
+}
+
+TEST_F(RenderTool, ATargetThatCannotBeMetWritesNothingAndSaysWhatWasReached) {
+    write("in.wav", tone(2, 44100, 1.0, -12.0));
+    const run_result r = run({path("in.wav"), path("out.wav"), "--true-peak", "-45"});
+    EXPECT_EQ(r.status, 7);
+    EXPECT_NE(r.err.find("--true-peak cannot be met"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("it reached -12 LUFS at -12 dBTP"), std::string::npos) << r.err;
+    EXPECT_EQ(files(), std::vector<std::string>{"in.wav"});
+}
+
 }  // namespace

@@ -1,8 +1,9 @@
 // The render tool's parts that need no module: values with units, the command line, preset
-// files, the parameter search, the gain reduction meter, the measuring stages, output folders
-// and atomic output.
+// files, the parameter search, the gain reduction meter, the measuring stages, output folders,
+// output rates and atomic output.
 #include <dirent.h>
 #include <gtest/gtest.h>
+#include <sndfile.h>
 #include <unistd.h>
 
 #include <cmath>
@@ -18,6 +19,7 @@
 #include <filesystem>
 
 #include "audio/atomic_file.h"
+#include "audio/audio_file.h"
 #include "audio/output_target.h"
 #include "audio/sample_quantiser.h"
 #include "cli/command_line.h"
@@ -542,6 +544,52 @@ TEST(RenderLoudnessSearch, FindsTheLeastDriveAndLandsTheTargetWithCeiling) {
             << e.what();
         EXPECT_NE(std::string(e.what()).find("to -5.1 LUFS"), std::string::npos) << e.what();
     }
+}
+
+// An input peaking at +6 dBTP, or one at -50 dBTP, through a model limiter that holds sample
+// peaks at full scale (its true peak then 1 dB over) and loses 0.4 LU per dB it limits.
+pass_levels model_input(double loudness, double peak, double threshold_db) {
+    const double over = peak - threshold_db;
+    if (over <= 0.0) return {loudness - threshold_db, over, false, loudness};
+    return {loudness - threshold_db - 0.4 * over, 1.0, true, loudness};
+}
+
+TEST(RenderLoudnessSearch, TurnsAHotInputDownAndAQuietOnePastTheDrive) {
+    const control_ranges range{-90.0, 60.0, -30.0, 0.0, 0.0};
+    int passes = 0;
+    const loudness_plan hot = plan_loudness(-14.0, -1.0, range, [&](double t) {
+        ++passes;
+        return model_input(-6.0, 6.0, t);
+    });
+    EXPECT_GE(hot.threshold_db, 7.0);  // turned down until nothing is limited
+    EXPECT_FALSE(model_input(-6.0, 6.0, hot.threshold_db).limited);
+    EXPECT_NEAR(model_input(-6.0, 6.0, hot.threshold_db).loudness_lufs + hot.ceiling_db, -14.0,
+                1e-9);
+    EXPECT_LE(passes, 2);
+
+    const loudness_plan quiet =
+        plan_loudness(-14.0, -1.0, range, [](double t) { return model_input(-60.0, -50.0, t); });
+    EXPECT_LT(quiet.threshold_db, -40.0);
+    // Quieter than the lowest Ceiling takes an input: turned down, Ceiling within its range.
+    const loudness_plan soft =
+        plan_loudness(-60.0, -1.0, range, [](double t) { return model_input(-20.0, -10.0, t); });
+    EXPECT_GE(soft.ceiling_db, -30.0);
+    EXPECT_NEAR(model_input(-20.0, -10.0, soft.threshold_db).loudness_lufs + soft.ceiling_db, -60.0,
+                1e-9);
+    EXPECT_NEAR(model_input(-60.0, -50.0, quiet.threshold_db).loudness_lufs + quiet.ceiling_db,
+                -14.0, 1e-9);
+}
+
+TEST(RenderOutputRate, LossyCodecsTakeTheNearestRateTheyCarry) {
+    EXPECT_EQ(container_rate(SF_FORMAT_OGG | SF_FORMAT_OPUS, 44100), 48000);
+    EXPECT_EQ(container_rate(SF_FORMAT_OGG | SF_FORMAT_OPUS, 22050), 24000);
+    EXPECT_EQ(container_rate(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 96000), 48000);
+    EXPECT_EQ(container_rate(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 22050), 22050);
+    EXPECT_EQ(container_rate(SF_FORMAT_FLAC | SF_FORMAT_PCM_24, 96000), 96000);
+    // A WAV cannot carry MP3 frames that libsndfile would write: a lossy input goes in as PCM.
+    EXPECT_EQ(choose_output_format(SF_FORMAT_MPEG | SF_FORMAT_MPEG_LAYER_III, 2, 44100, "o.wav",
+                                   std::nullopt, std::nullopt),
+              SF_FORMAT_WAV | SF_FORMAT_PCM_24);
 }
 
 std::vector<std::string> entries_of(const std::string& dir) {

@@ -14,6 +14,7 @@ enum class exit_status : int {
     plugin = 4,   // the module cannot be loaded, is not a VST 2 plug-in or refuses to start
     output = 5,   // the output file (or a saved preset) cannot be written
     preset = 6,   // a preset file is missing, damaged or made for another effect
+    unmet = 7,    // the written file could not be made to meet a delivery target
 };
 
 // What each status means, for --help.
@@ -29,6 +30,7 @@ constexpr exit_status_meaning exit_status_meanings[] = {
     {exit_status::plugin, "plug-in cannot be loaded"},
     {exit_status::output, "output cannot be written (or exists, with --no-clobber)"},
     {exit_status::preset, "preset missing, damaged, for another effect or not taken in full"},
+    {exit_status::unmet, "a delivery target could not be met by the written file; nothing written"},
 };
 
 // Thrown by every part of the tool; main prints what() as one line and exits with code().

@@ -9,7 +9,9 @@
 #include <cerrno>
 #include <cmath>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
+#include <vector>
 
 #include "render_error.h"
 
@@ -91,12 +93,24 @@ std::string open_failure() {
     return system_error != 0 ? std::strerror(system_error) : "not a file libsndfile can open";
 }
 
+bool is_perceptual_codec(int subtype) {
+    return subtype == SF_FORMAT_VORBIS || subtype == SF_FORMAT_OPUS ||
+           subtype == SF_FORMAT_MPEG_LAYER_I || subtype == SF_FORMAT_MPEG_LAYER_II ||
+           subtype == SF_FORMAT_MPEG_LAYER_III;
+}
+
 bool writable(int format, int channels, int rate_hz) {
     SF_INFO info{};
     info.format = format;
     info.channels = channels;
     info.samplerate = rate_hz;
     return sf_format_check(&info) != 0;
+}
+
+// A WAV written to a pipe cannot go back to fill in its length, so its writer states the
+// largest size the field holds (signed or not) to mean "read to the end".
+bool unknown_length(long long stated) {
+    return stated == 0xFFFFFFFFLL || stated == 0x7FFFFFFFLL;
 }
 
 // The data length a header states when libsndfile found less data than that: its log then
@@ -118,7 +132,8 @@ std::optional<data_lengths> stated_lengths(SNDFILE* file) {
         if (std::sscanf(text.c_str(), " %15[A-Za-z ] : %lld (should be %lld)", name, &stated,
                         &real) == 3) {
             const std::string n = lower(name);
-            if ((n.rfind("data", 0) == 0 || n.rfind("ssnd", 0) == 0) && real > 0 && stated > real)
+            if ((n.rfind("data", 0) == 0 || n.rfind("ssnd", 0) == 0) && real > 0 && stated > real &&
+                !unknown_length(stated))
                 found = data_lengths{stated, real};
         }
         if (end == nullptr) break;
@@ -178,12 +193,28 @@ std::vector<text_tag> audio_reader::text_tags() const {
 }
 
 int64_t audio_reader::read(float* interleaved, int64_t frames) {
+    if (ended_) return 0;
     const sf_count_t n = sf_readf_float(file_, interleaved, frames);
     if (n < frames && sf_error(file_) != SF_ERR_NO_ERROR) {
-        throw render_error(exit_status::input,
-                           "cannot read " + path_ + ": " + sndfile_message(file_));
+        // A decoder that loses its way before the stated end (a cut-off FLAC or MP3) has
+        // read a truncated file: what decoded is kept, and truncated() tells.
+        if (frames_read_ + n >= stated_frames_) {
+            throw render_error(exit_status::input,
+                               "cannot read " + path_ + ": " + sndfile_message(file_));
+        }
+        ended_ = true;
     }
     frames_read_ += n;
+    const float* end = interleaved + n * shape_.channels;
+    // NaN and infinity are the floats whose exponent bits are all set; a count without a
+    // branch lets the compiler take several samples at once.
+    int64_t nonfinite = 0;
+    for (const float* v = interleaved; v != end; ++v) {
+        uint32_t bits = 0;
+        std::memcpy(&bits, v, sizeof bits);
+        nonfinite += (bits & 0x7f800000u) == 0x7f800000u;
+    }
+    nonfinite_ += nonfinite;
     return n;
 }
 
@@ -221,8 +252,12 @@ int choose_output_format(int input_format, int channels, int rate_hz, const std:
         // Opus and Vorbis share the OGG container, so the codec follows the name, not the input.
         if (!chosen->takes_bits || !writable(major | subtype, channels, rate_hz))
             subtype = chosen->default_subtype;
+        // libsndfile's format check lets WAV carry MPEG, which it then cannot encode; a
+        // perceptual codec's input decodes to floats and goes into a PCM container as PCM.
+        if (chosen->takes_bits && is_perceptual_codec(subtype)) subtype = chosen->default_subtype;
     }
 
+    rate_hz = container_rate(major | subtype, rate_hz);
     const int format = major | subtype | endian;
     if (writable(format, channels, rate_hz)) return format;
     if (writable(major | subtype, channels, rate_hz)) return major | subtype;
@@ -230,6 +265,24 @@ int choose_output_format(int input_format, int channels, int rate_hz, const std:
                                                " with " + std::to_string(channels) +
                                                " channel(s) at " + std::to_string(rate_hz) +
                                                " Hz; choose another --format or --bits");
+}
+
+int container_rate(int format, int rate_hz) {
+    // The rates each codec's stream can state; other containers take any rate.
+    static const std::vector<int> opus_rates = {8000, 12000, 16000, 24000, 48000};
+    static const std::vector<int> mpeg_rates = {8000,  11025, 12000, 16000, 22050,
+                                                24000, 32000, 44100, 48000};
+    const int subtype = format & SF_FORMAT_SUBMASK;
+    const std::vector<int>* rates = subtype == SF_FORMAT_OPUS ? &opus_rates
+                                    : is_perceptual_codec(subtype) && subtype != SF_FORMAT_VORBIS
+                                        ? &mpeg_rates
+                                        : nullptr;
+    if (rates == nullptr) return rate_hz;
+    int nearest = rates->front();
+    for (int r : *rates) {
+        if (std::abs(r - rate_hz) < std::abs(nearest - rate_hz)) nearest = r;
+    }
+    return nearest;
 }
 
 std::string describe_format(int format) {

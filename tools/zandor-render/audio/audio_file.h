@@ -47,8 +47,9 @@ public:
     // the file carries, in that order; those it lacks are left out.
     std::vector<text_tag> text_tags() const;
 
-    // Reads up to `frames` frames; answers how many were read, 0 at the end. A read error is
-    // thrown, not mistaken for the end of the file.
+    // Reads up to `frames` frames; answers how many were read, 0 at the end. A decoder that
+    // fails before the length the header states ends a truncated file (truncated() tells);
+    // any other read error is thrown, not mistaken for the end of the file.
     int64_t read(float* interleaved, int64_t frames);
     const float* next(float* buffer, int64_t frames, int64_t& got) override {
         got = read(buffer, frames);
@@ -61,11 +62,15 @@ public:
     int64_t frames_read() const { return frames_read_; }
     // True once the whole file has been read and it held fewer frames than its header states.
     bool truncated() const { return frames_read_ < stated_frames_; }
+    // Samples read so far that were NaN or infinite.
+    int64_t nonfinite_samples() const { return nonfinite_; }
 
 private:
     std::string path_;
     int64_t stated_frames_ = 0;
     int64_t frames_read_ = 0;
+    int64_t nonfinite_ = 0;
+    bool ended_ = false;  // the decoder failed before the stated end
     sf_private_tag* file_ = nullptr;
     audio_shape shape_;
 };
@@ -77,6 +82,10 @@ private:
 int choose_output_format(int input_format, int channels, int rate_hz, const std::string& out_path,
                          const std::optional<std::string>& format_name,
                          const std::optional<std::string>& bits);
+
+// The rate nearest to `rate_hz` that the format's codec can carry (Opus: 8, 12, 16, 24 or
+// 48 kHz; MPEG: the nine rates up to 48 kHz); `rate_hz` itself for other formats.
+int container_rate(int format, int rate_hz);
 
 // A short name of a format code for reports: "WAV 24-bit", "FLAC 16-bit", "OGG Vorbis".
 std::string describe_format(int format);

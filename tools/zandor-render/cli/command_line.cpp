@@ -216,6 +216,21 @@ struct command_line {
                "sets Threshold and Ceiling itself")
             ->type_name("LEVEL")
             ->group(group);
+        app.add_option_function<std::string>(
+               "--gain",
+               [&o](const std::string& v) {
+                   o.gain_db = parse_level("--gain", v, {"dB"}, "-6dB");
+                   if (std::fabs(o.gain_db) > 60.0)
+                       refuse("--gain goes from -60 dB to 60 dB (got '" + v + "')");
+               },
+               "input gain before the plug-in, -60dB to 60dB")
+            ->type_name("LEVEL")
+            ->group(group);
+        app.add_option("--rate", o.rate_hz,
+                       "convert to this sample rate before the plug-in, e.g. 44100")
+            ->type_name("HZ")
+            ->check(whole_number("--rate", 1000, 768000, "a rate in Hz from 1000 to 768000"))
+            ->group(group);
         app.add_flag("--analyze", o.analyze,
                      "measure each IN without rendering (JSON: an array for several)")
             ->group(group);

@@ -102,20 +102,25 @@ std::string report_json(const render_report& r) {
     for (const auto& [name, display] : r.settings) settings[name] = display;
     const double seconds = seconds_of(r);
     const double speed = f.wall_seconds > 0.0 ? seconds / f.wall_seconds : 0.0;
+    json input = levels(r.input_path, f.input);
+    input["nonfinite_samples"] = r.nonfinite_samples;
     const json report = {
         {"effect", r.effect_name},
         {"settings", settings},
-        {"input", levels(r.input_path, f.input)},
+        {"input", input},
         {"output", levels(r.output_path, f.output)},
         {"input_truncated", r.input_truncated},
         {"targets", targets(r)},
         {"passes", r.passes},
+        {"input_gain_db", figure(r.input_gain_db, 2)},
         {"gain_reduction_db",
          {{"largest", figure(f.largest_reduction_db, 2)},
           {"average", figure(f.average_reduction_db, 2)}}},
         {"channels", r.input_shape.channels},
         {"sample_rate_hz", r.input_shape.rate_hz},
         {"output_format", r.output_format},
+        {"output_sample_rate_hz", r.output_rate_hz},
+        {"notes", r.notes},
         {"frames", f.input_frames},
         {"output_frames", f.output_frames},
         {"seconds", figure(seconds, 3)},

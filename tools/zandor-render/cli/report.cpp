@@ -63,10 +63,13 @@ void print_text_report(std::FILE* out, const render_report& r) {
     for (const auto& [name, display] : r.settings)
         settings += (settings.empty() ? "" : ", ") + name + " " + display;
     std::fprintf(out, "  settings        %s\n", settings.c_str());
-    std::fprintf(out, "  audio           %s, %d Hz, %lld frames (%s s), written as %s\n",
+    const std::string converted = r.output_rate_hz > 0 && r.output_rate_hz != r.input_shape.rate_hz
+                                      ? " at " + std::to_string(r.output_rate_hz) + " Hz"
+                                      : "";
+    std::fprintf(out, "  audio           %s, %d Hz, %lld frames (%s s), written as %s%s\n",
                  channel_words(r.input_shape.channels).c_str(), r.input_shape.rate_hz,
                  static_cast<long long>(f.input_frames), number(seconds_of(r), 2).c_str(),
-                 r.output_format.c_str());
+                 r.output_format.c_str(), converted.c_str());
     std::fprintf(
         out, "  latency         %d frames, %s\n", f.latency_frames,
         r.keep_latency ? "kept (output is longer by it)" : "removed (output aligned with input)");
@@ -93,9 +96,15 @@ void print_text_report(std::FILE* out, const render_report& r) {
                      number(*r.targets.loudness_lufs, 1).c_str(),
                      said(f.output.loudness_lufs, 2, f.output, "LUFS").c_str());
     }
+    if (r.input_gain_db != 0.0 || r.targets.loudness_lufs) {
+        std::fprintf(out, "  input gain      %s dB before the plug-in\n",
+                     number(r.input_gain_db, 2).c_str());
+    }
     std::fprintf(out, "  gain reduction  largest %s dB, average %s dB\n",
                  number(f.largest_reduction_db, 1).c_str(),
                  number(f.average_reduction_db, 1).c_str());
+    for (const std::string& note : r.notes)
+        std::fprintf(out, "  note            %s\n", note.c_str());
     const std::string passes =
         r.passes > 1 ? ", " + std::to_string(r.passes) + " passes over the input" : "";
     std::fprintf(out, "  speed           %sx realtime (%lld frames in %s s%s)\n",

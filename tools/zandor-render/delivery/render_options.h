@@ -22,6 +22,8 @@ struct render_options {
     dither_kind dither = dither_kind::none;
     std::optional<double> true_peak_dbtp;  // the written file's true peak stays at or below
     std::optional<double> loudness_lufs;   // the written file's integrated loudness
+    double gain_db = 0.0;                  // applied to the input before the effect
+    std::optional<int> rate_hz;            // the delivered rate; the input is converted to it
     std::string out_dir;                   // where --demo and batch renders write
     int block_size = 1024;                 // frames per processReplacing call
     int jobs = 0;                          // files rendered at once in batch; 0: one per core

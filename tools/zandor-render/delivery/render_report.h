@@ -2,6 +2,7 @@
 // measured. cli/report.h prints it.
 #pragma once
 
+#include <cstdint>
 #include <optional>
 #include <string>
 #include <utility>
@@ -28,6 +29,10 @@ struct render_report {
     bool input_truncated = false;
     bool output_to_stdout = false;  // the audio went to standard output, the report may not
     delivery_targets targets;
-    int passes = 1;          // renders of the input, measuring passes included
-    render_figures figures;  // output levels as measured on the written file
+    int passes = 1;                  // renders of the input, measuring passes included
+    int output_rate_hz = 0;          // the rate the effect ran at and the file was written at
+    double input_gain_db = 0.0;      // applied before the effect: --gain and the loudness search
+    int64_t nonfinite_samples = 0;   // NaN and infinite samples in the input
+    std::vector<std::string> notes;  // how the file differs from what was asked, one line each
+    render_figures figures;          // output levels as measured on the written file
 };

@@ -15,12 +15,19 @@ double to_db(double linear) {
 
 constexpr double silenced_db = 120.0;      // the reduction of a frame that came out as 0
 constexpr double measurable_input = 1e-4;  // -80 dBFS
+// An infinite input frame has no reduction to measure: it is left out, as silence is.
+constexpr double largest_input = 3.4028234663852886e38;
+
+// A frame that comes out all but silenced (as an effect may make the frames around a NaN it
+// refused) counts as silenced, not as a reduction of hundreds of dB.
+constexpr double silenced_ratio = 1e6;  // silenced_db as a ratio
 
 double at_least_one(double ratio) {
 #if defined(__SSE2__)
-    return _mm_cvtsd_f64(_mm_max_sd(_mm_set_sd(ratio), _mm_set_sd(1.0)));
+    return _mm_cvtsd_f64(
+        _mm_min_sd(_mm_max_sd(_mm_set_sd(ratio), _mm_set_sd(1.0)), _mm_set_sd(silenced_ratio)));
 #else
-    return ratio > 1.0 ? ratio : 1.0;
+    return ratio > 1.0 ? std::min(ratio, silenced_ratio) : 1.0;
 #endif
 }
 
@@ -47,7 +54,7 @@ void gain_reduction_meter::add_frames(const float* input, const float* output, i
                 loudest = c;
             }
         }
-        if (!(static_cast<double>(in) >= measurable_input)) continue;
+        if (!(in >= measurable_input && in <= largest_input)) continue;
         const double out = std::fabs(static_cast<double>(output[f * channels + loudest]));
         const double expected = in * reference_gain_;
         ++measured;
@@ -81,6 +88,7 @@ int64_t gain_reduction_meter::add_stereo(const float* input, const float* output
     const __m128d gain = _mm_set1_pd(reference_gain_);
     const __m128d one = _mm_set1_pd(1.0);
     const __m128d threshold = _mm_set1_pd(measurable_input);
+    const __m128d finite = _mm_set1_pd(largest_input);
     const __m128d zero = _mm_setzero_pd();
     __m128d largest = _mm_set1_pd(largest_ratio_);
     double product = product_;
@@ -105,14 +113,15 @@ int64_t gain_reduction_meter::add_stereo(const float* input, const float* output
     auto pair = [&](__m128 in_louder, __m128 out_louder) {
         const __m128d in = _mm_cvtps_pd(in_louder);
         const __m128d out = _mm_cvtps_pd(out_louder);
-        const __m128d counted = _mm_cmpge_pd(in, threshold);
+        const __m128d counted = _mm_and_pd(_mm_cmpge_pd(in, threshold), _mm_cmple_pd(in, finite));
         const __m128d positive = _mm_cmpgt_pd(out, zero);
         const int counted_bits = _mm_movemask_pd(counted);
         const int silenced_bits = _mm_movemask_pd(_mm_andnot_pd(positive, counted));
         measured += (counted_bits & 1) + (counted_bits >> 1);
         silenced += (silenced_bits & 1) + (silenced_bits >> 1);
         // max(ratio, 1) answers 1 where the ratio is NaN, as at_least_one does.
-        const __m128d ratio = _mm_max_pd(_mm_div_pd(_mm_mul_pd(in, gain), out), one);
+        const __m128d ratio = _mm_min_pd(_mm_max_pd(_mm_div_pd(_mm_mul_pd(in, gain), out), one),
+                                         _mm_set1_pd(silenced_ratio));
         const __m128d used = _mm_and_pd(counted, positive);
         const __m128d taken = _mm_or_pd(_mm_and_pd(used, ratio), _mm_andnot_pd(used, one));
         largest = _mm_max_pd(largest, taken);

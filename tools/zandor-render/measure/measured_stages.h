@@ -5,12 +5,14 @@
 #pragma once
 
 #include <cstdint>
+#include <vector>
 
 #include "audio/frame_sink.h"
 #include "audio/frame_source.h"
 #include "meter/level_meter.h"
 
-// Passes a source's frames on unchanged, measuring them on `stream` of `meter`.
+// Passes a source's frames on unchanged, measuring them on `stream` of `meter`; NaN and
+// infinite samples are measured as silence.
 class measured_source : public frame_source {
 public:
     measured_source(frame_source& in, level_meter& meter, int stream)
@@ -18,9 +20,12 @@ public:
     const float* next(float* buffer, int64_t frames, int64_t& got) override;
 
 private:
+    void add_finite(const float* read, int64_t frames);
+
     frame_source& in_;
     level_meter& meter_;
     int stream_;
+    std::vector<float> finite_;  // a block with its non-finite samples silenced
 };
 
 // The end of a chain: measures every frame written on `stream` of `meter`.
