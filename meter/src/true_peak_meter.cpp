@@ -54,10 +54,15 @@ std::vector<float> design_coefficients() {
 
 }  // namespace
 
+std::vector<float> true_peak_meter::fast_coefficients() {
+    return design_coefficients();
+}
+
 true_peak_meter::true_peak_meter(int channels)
     : channels_(channels),
       coefficients_(design_coefficients()),
       lanes_(static_cast<size_t>(channels * (history + chunk_frames)), 0.0f),
+      margin_(static_cast<float>(std::pow(10.0, fast_scan_margin_db / 20.0))),
       scan_(best_true_peak_scan()) {
     for (int p = 0; p < true_peak_phases; ++p) {
         float gain = 0.0f;
@@ -70,46 +75,69 @@ true_peak_meter::true_peak_meter(int channels)
     largest_gain_ *= 1.125f * 1.0001f;
 }
 
+float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
+    // Interval j runs from lane[j] to lane[j + 1]; the fast scan reads it as its sample
+    // j + true_peak_delay.
+    const int64_t first = history - lag;
+    for (int64_t s = 0; s < n; s += stretch_frames) {
+        const int64_t m = std::min(stretch_frames, n - s);
+        const float* x = lane + first + s;
+        // No point of the fast scan exceeds the largest nearby sample by more than its gain
+        // for the worst signs, so stretches that cannot come within the margin of the peak so
+        // far are passed over.
+        const float nearby = sample_peak(x - true_peak_taps, m + 2 * true_peak_taps, 0.0f);
+        if (!(nearby * largest_gain_ > peak / margin_)) continue;
+        for (int64_t f = 0; f < m; f += flag_frames) {
+            const float threshold = peak / margin_;
+            const int64_t k = std::min(flag_frames, m - f);
+            if (!(scan_(x + f + true_peak_delay, k, coefficients_.data(), threshold) > threshold))
+                continue;
+            // Then interval by interval: the fast scan costs a hundredth of the precise stage.
+            for (int64_t j = f; j < f + k; ++j) {
+                const float below = peak / margin_;
+                if (scan_(x + j + true_peak_delay, 1, coefficients_.data(), below) > below)
+                    peak = std::max(peak, precise_.interval_peak(x + j));
+            }
+        }
+    }
+    return peak;
+}
+
 void true_peak_meter::add(const float* interleaved, int64_t frames) {
     while (frames > 0) {
-        const int64_t n = std::min(frames, chunk_frames);
+        const int64_t n = std::min(frames, chunk_frames - pending_);
         if (channels_ == 2) {
-            split_stereo(interleaved, n, &lanes_[history],
-                         &lanes_[static_cast<size_t>(2 * history + chunk_frames)]);
+            split_stereo(interleaved, n, lane(0) + history + pending_,
+                         lane(1) + history + pending_);
         } else {
             for (int c = 0; c < channels_; ++c) {
-                float* lane = &lanes_[static_cast<size_t>(c * (history + chunk_frames) + history)];
-                for (int64_t f = 0; f < n; ++f) lane[f] = interleaved[f * channels_ + c];
+                float* to = lane(c) + history + pending_;
+                for (int64_t f = 0; f < n; ++f) to[f] = interleaved[f * channels_ + c];
             }
         }
-        for (int c = 0; c < channels_; ++c) {
-            float* lane = &lanes_[static_cast<size_t>(c * (history + chunk_frames))];
-            // No point between samples exceeds the largest nearby sample by more than the
-            // filter's gain for the worst signs, so stretches well below the peak so far
-            // cannot raise it and are passed over.
-            for (int64_t s = 0; s < n; s += stretch_frames) {
-                const int64_t m = std::min(stretch_frames, n - s);
-                const float nearby = sample_peak(lane + s, m + history, 0.0f);
-                if (nearby * largest_gain_ > peak_)
-                    peak_ = scan_(lane + history + s, m, coefficients_.data(), peak_);
-            }
-            std::copy(lane + n, lane + n + history, lane);
-        }
+        pending_ += n;
         interleaved += n * channels_;
         frames -= n;
+        if (pending_ < chunk_frames) break;
+        for (int c = 0; c < channels_; ++c) {
+            peak_ = scan(lane(c), chunk_frames, peak_);
+            std::copy(lane(c) + chunk_frames, lane(c) + chunk_frames + history, lane(c));
+        }
+        pending_ = 0;
     }
 }
 
 double true_peak_meter::peak() const {
-    // The filter answers half its length late: the last frames' crests come out only once
-    // enough frames follow them.
-    float tail_peak = peak_;
-    std::vector<float> tail(static_cast<size_t>(history + true_peak_delay), 0.0f);
+    // The frames not yet measured, then silence long enough for the precise stage to reach
+    // past the last of them and for the reconstruction's ringing after them to die down.
+    constexpr int64_t ringing = 32;
+    const int64_t n = pending_ + lag + ringing;
+    std::vector<float> tail(static_cast<size_t>(history + n), 0.0f);
+    float peak = peak_;
     for (int c = 0; c < channels_; ++c) {
-        const float* lane = &lanes_[static_cast<size_t>(c * (history + chunk_frames))];
-        std::copy(lane, lane + history, tail.begin());
-        std::fill(tail.begin() + history, tail.end(), 0.0f);
-        tail_peak = scan_(tail.data() + history, true_peak_delay, coefficients_.data(), tail_peak);
+        const float* from = &lanes_[static_cast<size_t>(c * (history + chunk_frames))];
+        std::copy(from, from + history + pending_, tail.begin());
+        peak = scan(tail.data(), n, peak);
     }
-    return tail_peak;
+    return static_cast<double>(peak) * std::pow(10.0, precise_error_db / 20.0);
 }
