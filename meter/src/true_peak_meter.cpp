@@ -61,8 +61,11 @@ std::vector<float> true_peak_meter::fast_coefficients() {
 true_peak_meter::true_peak_meter(int channels)
     : channels_(channels),
       coefficients_(design_coefficients()),
+      medium_(medium_kaiser_beta),
+      precise_(precise_kaiser_beta),
       lanes_(static_cast<size_t>(channels * (history + chunk_frames)), 0.0f),
       margin_(static_cast<float>(std::pow(10.0, fast_scan_margin_db / 20.0))),
+      medium_margin_(static_cast<float>(std::pow(10.0, medium_margin_db / 20.0))),
       scan_(best_true_peak_scan()) {
     for (int p = 0; p < true_peak_phases; ++p) {
         float gain = 0.0f;
@@ -92,10 +95,11 @@ float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
             const int64_t k = std::min(flag_frames, m - f);
             if (!(scan_(x + f + true_peak_delay, k, coefficients_.data(), threshold) > threshold))
                 continue;
-            // Then interval by interval: the fast scan costs a hundredth of the precise stage.
+            // Then interval by interval, each stage costing several times the one before.
             for (int64_t j = f; j < f + k; ++j) {
                 const float below = peak / margin_;
-                if (scan_(x + j + true_peak_delay, 1, coefficients_.data(), below) > below)
+                if (scan_(x + j + true_peak_delay, 1, coefficients_.data(), below) > below &&
+                    medium_.interval_peak(x + j) * medium_margin_ > peak)
                     peak = std::max(peak, precise_.interval_peak(x + j));
             }
         }

@@ -5,8 +5,9 @@
 //   taps per phase, with parabolic crests. Around a single crest it reads wide-band signals
 //   (noise, clipped programme) up to 1.4 dB below the precise stage, and tones near 0.46 times
 //   the rate up to 2.6 dB below;
-// - the precise stage (precise_peak.h) reads every sample interval where the fast scan comes
-//   within fast_scan_margin_db of the largest precise reading so far.
+// - the medium stage (precise_peak.h) reads every sample interval where the fast scan comes
+//   within fast_scan_margin_db of the largest precise reading so far, and the precise stage
+//   those where the medium one comes within medium_margin_db.
 // The answer is the largest precise reading, raised by precise_error_db. Against the ideal
 // reconstruction (tests/meter) it reads tones to 0.49 times the rate, square and saw waves and
 // programme from 0 to 0.01 dB high; wide-band noise and clipped programme within -0.1 and
@@ -24,9 +25,10 @@
 #include "precise_peak.h"
 #include "true_peak_scan.h"
 
-// The fast scan's largest shortfall measured against the precise stage near a signal's peak
-// (2.6 dB), with room to spare.
+// The fast and medium stages' largest shortfalls measured against the precise stage near a
+// signal's peak (2.6 dB and 0.45 dB), with room to spare.
 constexpr double fast_scan_margin_db = 3.0;
+constexpr double medium_margin_db = 0.8;
 
 class true_peak_meter {
 public:
@@ -44,7 +46,7 @@ public:
 
 private:
     // The precise stage reads this many samples back from the sample it reads from...
-    static constexpr int64_t lag = precise_half_taps + 1;
+    static constexpr int64_t lag = precise_peak::half_taps + 1;
     // ...and before that, the history it needs for the first interval of a chunk.
     static constexpr int64_t history = 2 * lag;
     static constexpr int64_t chunk_frames = 2048;
@@ -60,6 +62,7 @@ private:
 
     int channels_;
     std::vector<float> coefficients_;
+    medium_peak medium_;
     precise_peak precise_;
     // Per channel: its last `history` samples, then room for one chunk.
     std::vector<float> lanes_;
@@ -67,5 +70,6 @@ private:
     float peak_ = 0.0f;          // the largest precise reading so far
     float largest_gain_ = 0.0f;  // of any phase of the fast scan, for samples of the worst signs
     float margin_;               // fast_scan_margin_db, as a gain
+    float medium_margin_;        // medium_margin_db, as a gain
     true_peak_scan_fn scan_;
 };

@@ -168,29 +168,31 @@ TEST(TruePeakAccuracy, ReadsEveryKindOfSignalWithinItsBoundsOfTheIdealReconstruc
 }
 
 TEST(TruePeakAccuracy, ThePreciseStageReadsSinesToJustBelowHalfTheRateAtAnyPhase) {
-    const precise_peak precise;
+    const precise_peak precise(precise_kaiser_beta);
     for (double f : {0.01, 0.2, 0.45, 0.47, 0.48, 0.49}) {
         for (int p = 0; p < 8; ++p) {
-            std::vector<float> x(4 * precise_half_taps);
+            std::vector<float> x(4 * precise_peak::half_taps);
             for (size_t n = 0; n < x.size(); ++n)
                 x[n] = static_cast<float>(
                     0.5 * std::cos(2.0 * pi * f * static_cast<double>(n) + p * pi / 8));
             // A steady tone: some interval of the middle holds a crest at its amplitude.
             float peak = 0.0f;
             for (int n = 0; n < 100; ++n)
-                peak = std::max(peak, precise.interval_peak(x.data() + 2 * precise_half_taps + n));
+                peak = std::max(peak,
+                                precise.interval_peak(x.data() + 2 * precise_peak::half_taps + n));
             EXPECT_NEAR(db(peak), db(0.5), precise_error_db) << f << " fs, phase " << p;
         }
     }
 }
 
-// Where the precise stage reads an interval within 1 dB of the signal's peak, the fast scan
-// reads it no more than the meter's margin lower; the interval holding the peak is then never
-// passed over.
-TEST(TruePeakAccuracy, TheFastScanStaysWithinItsMarginOfThePreciseStage) {
-    const precise_peak precise;
+// Where the precise stage reads an interval within 1 dB of the signal's peak, the fast scan and
+// the medium stage read it no more than their margins lower; the interval holding the peak is
+// then never passed over.
+TEST(TruePeakAccuracy, TheEarlierStagesStayWithinTheirMarginsOfThePreciseStage) {
+    const precise_peak precise(precise_kaiser_beta);
+    const medium_peak medium(medium_kaiser_beta);
     std::vector<float> coefficients = true_peak_meter::fast_coefficients();
-    const int lead = precise_half_taps + true_peak_taps;
+    const int lead = precise_peak::half_taps + true_peak_taps;
     for (int rate : {44100, 96000}) {
         for (const signal_case& c : signal_cases()) {
             if (c.near_half_rate) continue;
@@ -202,7 +204,7 @@ TEST(TruePeakAccuracy, TheFastScanStaysWithinItsMarginOfThePreciseStage) {
             float top = 0.0f;
             for (size_t j = lead; j + lead < x.size(); ++j)
                 top = std::max(top, exact[j] = precise.interval_peak(&x[j]));
-            double worst = 0.0;
+            double worst = 0.0, worst_medium = 0.0;
             const auto near_top = static_cast<float>(std::pow(10.0, -1.0 / 20.0));
             for (size_t j = lead; j + lead < x.size(); ++j) {
                 if (exact[j] < near_top * top) continue;
@@ -210,10 +212,15 @@ TEST(TruePeakAccuracy, TheFastScanStaysWithinItsMarginOfThePreciseStage) {
                 const float fast = true_peak_scan_portable(&x[j - 1 + true_peak_delay], 3,
                                                            coefficients.data(), 0.0f);
                 worst = std::max(worst, db(exact[j]) - db(fast));
+                worst_medium =
+                    std::max(worst_medium, db(exact[j]) - db(medium.interval_peak(&x[j])));
             }
             EXPECT_LT(worst, fast_scan_margin_db) << c.name << " at " << rate << " Hz";
+            EXPECT_LT(worst_medium, medium_margin_db) << c.name << " at " << rate << " Hz";
             RecordProperty("fast scan low, " + c.name + " " + std::to_string(rate),
                            std::to_string(worst));
+            RecordProperty("medium low, " + c.name + " " + std::to_string(rate),
+                           std::to_string(worst_medium));
         }
     }
 }
