@@ -91,12 +91,16 @@ float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
         // far are passed over.
         const float nearby = sample_peak(x - true_peak_taps, m + 2 * true_peak_taps, 0.0f);
         if (!(nearby * largest_gain_ > peak / margin_)) continue;
+        // Then the stretch as a whole, its parts, and interval by interval: most stretches
+        // hold nothing near the peak, and a scan costs less the longer it runs.
+        if (!(scan_(x + true_peak_delay, m, coefficients_.data(), peak / margin_) > peak / margin_))
+            continue;
         for (int64_t f = 0; f < m; f += flag_frames) {
             const float threshold = peak / margin_;
             const int64_t k = std::min(flag_frames, m - f);
             if (!(scan_(x + f + true_peak_delay, k, coefficients_.data(), threshold) > threshold))
                 continue;
-            // Then interval by interval, each stage costing several times the one before.
+            // Each stage costs several times the one before.
             for (int64_t j = f; j < f + k; ++j) {
                 const float below = peak / margin_;
                 if (scan_(x + j + true_peak_delay, 1, coefficients_.data(), below) > below &&

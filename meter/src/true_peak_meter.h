@@ -51,7 +51,7 @@ private:
     static constexpr int64_t history = 2 * lag;
     static constexpr int64_t chunk_frames = 2048;
     static constexpr int64_t stretch_frames = 256;
-    static constexpr int64_t flag_frames = 8;
+    static constexpr int64_t flag_frames = 32;
 
     float* lane(int channel) {
         return &lanes_[static_cast<size_t>(channel * (history + chunk_frames))];
