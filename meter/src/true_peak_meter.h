@@ -26,9 +26,9 @@
 #include "true_peak_scan.h"
 
 // The fast and medium stages' largest shortfalls measured against the precise stage near a
-// signal's peak (0.7 dB and 0.45 dB), with room to spare.
+// signal's peak (0.7 dB and 0.45 dB), with some room to spare.
 constexpr double fast_scan_margin_db = 1.2;
-constexpr double medium_margin_db = 0.8;
+constexpr double medium_margin_db = 0.6;
 
 class true_peak_meter {
 public:
@@ -50,8 +50,8 @@ private:
     // ...and before that, the history it needs for the first interval of a chunk.
     static constexpr int64_t history = 2 * lag;
     static constexpr int64_t chunk_frames = 2048;
-    static constexpr int64_t stretch_frames = 256;
-    static constexpr int64_t flag_frames = 32;
+    static constexpr int64_t stretch_frames = 64;
+    static constexpr int64_t flag_frames = 8;
 
     float* lane(int channel) {
         return &lanes_[static_cast<size_t>(channel * (history + chunk_frames))];
