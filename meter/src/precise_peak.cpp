@@ -12,7 +12,8 @@ constexpr double pi = 3.14159265358979323846;
 double bessel_i0(double x) {
     double sum = 1.0;
     double term = 1.0;
-    for (int k = 1; k < 60; ++k) {
+    // The terms fall fast once k passes x / 2; the long stage's table has a million entries.
+    for (int k = 1; k < 60 && term > sum * 1e-17; ++k) {
         term *= (x / (2.0 * k)) * (x / (2.0 * k));
         sum += term;
     }
@@ -49,7 +50,23 @@ float windowed_sinc_peak<HalfTaps, Phases>::point(const float* x, int phase) con
 }
 
 template <int HalfTaps, int Phases>
-float windowed_sinc_peak<HalfTaps, Phases>::interval_peak(const float* x) const {
+float windowed_sinc_peak<HalfTaps, Phases>::indexed(const float* x, int i) const {
+    if (i == 0) return point(x - 1, Phases - 1);
+    if (i == Phases + 1) return x[1];
+    if (i == Phases + 2) return point(x + 1, 1);
+    return point(x, i - 1);
+}
+
+template <int HalfTaps, int Phases>
+float windowed_sinc_peak<HalfTaps, Phases>::around(const float* x, int crest) const {
+    const float centre = std::fabs(indexed(x, crest));
+    const float m =
+        true_peak_crest(std::fabs(indexed(x, crest - 1)), centre, std::fabs(indexed(x, crest + 1)));
+    return m > centre ? m : centre;
+}
+
+template <int HalfTaps, int Phases>
+float windowed_sinc_peak<HalfTaps, Phases>::interval_peak(const float* x, int* crest) const {
     // y[0]: the point before x[0]; y[1 + p]: point p; y[1 + phases]: x[1]; then the point
     // after it, so that crests at both ends of the interval are read.
     float y[Phases + 3] = {};
@@ -65,12 +82,15 @@ float windowed_sinc_peak<HalfTaps, Phases>::interval_peak(const float* x) const 
     y[Phases + 2] = point(x + 1, 1);
     for (float& v : y) v = std::fabs(v);
     float peak = 0.0f;
+    int at = 1;
     for (int i = 1; i <= Phases + 1; ++i) {
         const float m = true_peak_crest(y[i - 1], y[i], y[i + 1]);
-        if (m > peak) peak = m;
+        if (m > peak) peak = m, at = i;
     }
+    if (crest != nullptr) *crest = at;
     return peak;
 }
 
 template class windowed_sinc_peak<128, 16>;
 template class windowed_sinc_peak<24, 8>;
+template class windowed_sinc_peak<4096, 16>;

@@ -53,6 +53,11 @@ std::vector<float> design_coefficients() {
     return rows;
 }
 
+const long_peak& shared_long_stage() {
+    static const long_peak stage(precise_kaiser_beta);
+    return stage;
+}
+
 }  // namespace
 
 std::vector<float> true_peak_meter::fast_coefficients() {
@@ -67,6 +72,8 @@ true_peak_meter::true_peak_meter(int channels)
       lanes_(static_cast<size_t>(channels * (history + chunk_frames)), 0.0f),
       margin_(static_cast<float>(std::pow(10.0, fast_scan_margin_db / 20.0))),
       medium_margin_(static_cast<float>(std::pow(10.0, medium_margin_db / 20.0))),
+      precise_margin_(static_cast<float>(std::pow(10.0, precise_margin_db / 20.0))),
+      long_(shared_long_stage()),
       scan_(best_true_peak_scan()) {
     for (int p = 0; p < true_peak_phases; ++p) {
         float gain = 0.0f;
@@ -103,9 +110,12 @@ float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
             // Each stage costs several times the one before.
             for (int64_t j = f; j < f + k; ++j) {
                 const float below = peak / margin_;
-                if (scan_(x + j + true_peak_delay, 1, coefficients_.data(), below) > below &&
-                    medium_.interval_peak(x + j) * medium_margin_ > peak)
-                    peak = std::max(peak, precise_.interval_peak(x + j));
+                if (!(scan_(x + j + true_peak_delay, 1, coefficients_.data(), below) > below &&
+                      medium_.interval_peak(x + j) * medium_margin_ > peak))
+                    continue;
+                int crest = 0;
+                if (precise_.interval_peak(x + j, &crest) * precise_margin_ > peak)
+                    peak = std::max(peak, long_.around(x + j, crest));
             }
         }
     }
@@ -148,5 +158,5 @@ double true_peak_meter::peak() const {
         std::copy(from, from + history + pending_, tail.begin());
         peak = scan(tail.data(), n, peak);
     }
-    return static_cast<double>(peak) * std::pow(10.0, precise_error_db / 20.0);
+    return static_cast<double>(peak) * std::pow(10.0, reading_raised_db / 20.0);
 }
