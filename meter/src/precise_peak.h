@@ -5,7 +5,8 @@
 //   up to 0.49 times the rate, at any phase, within precise_error_db of the ideal
 //   reconstruction (tests/meter show it), and noise within 0.16 dB;
 // - long_peak: 4096 taps either side, read at three points around a crest the precise stage
-//   found; within precise_error_db of the ideal reconstruction on noise too;
+//   found; from 0.021 dB low to 0.009 dB high against the ideal reconstruction on tones,
+//   noise and clipped programme alike;
 // - medium_peak: 24 taps either side, 8 points, eight times cheaper: it sorts out, among the
 //   intervals the fast scan finds near the peak, the few worth the precise stage.
 #pragma once
@@ -55,6 +56,6 @@ using long_peak = windowed_sinc_peak<4096, 16>;
 constexpr double precise_kaiser_beta = 8.0;
 constexpr double medium_kaiser_beta = 6.0;
 
-// The largest amount by which the long stage was measured to read below the ideal
-// reconstruction, on tones and wide-band signals.
+// The largest amount by which the precise stage was measured to read a tone away from the
+// ideal reconstruction.
 constexpr double precise_error_db = 0.005;
