@@ -40,6 +40,8 @@ private:
     // Row k, lane p: the weight of x[k - HalfTaps + 1] for the point p / Phases of a sample
     // after x[0].
     std::vector<float> rows_;
+    // The same, phase by phase: lane p's weights one after another, for point().
+    std::vector<float> columns_;
 };
 
 using precise_peak = windowed_sinc_peak<128, 16>;
