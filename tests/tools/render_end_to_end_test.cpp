@@ -417,7 +417,8 @@ TEST_F(RenderTool, ReportFiguresMatchSignalsOfKnownLevel) {
     run_result r = run({path("quiet.wav"), path("out.wav"), "--threshold", "-6dB", "--json"});
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NEAR(json_value(r.out, "input", "sample_peak_dbfs"), -20.0, 0.01);
-    EXPECT_NEAR(json_value(r.out, "input", "true_peak_dbtp"), -20.0, 0.05);
+    // The meter reads the true peak up to 0.09 dB high on purpose (meter/src/true_peak_meter.h).
+    EXPECT_NEAR(json_value(r.out, "input", "true_peak_dbtp"), -20.0 + 0.07, 0.02);
     EXPECT_NEAR(json_value(r.out, "input", "integrated_lufs"), -20.0, 0.1);
     EXPECT_NEAR(json_value(r.out, "output", "sample_peak_dbfs"), -14.0, 0.01);
     EXPECT_NEAR(json_value(r.out, "output", "integrated_lufs"), -14.0, 0.1);
