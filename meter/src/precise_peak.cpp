@@ -78,6 +78,15 @@ float windowed_sinc_peak<HalfTaps, Phases>::around(const float* x, int crest) co
 }
 
 template <int HalfTaps, int Phases>
+float windowed_sinc_peak<HalfTaps, Phases>::most_around(const float* x, int crest,
+                                                        float error) const {
+    const float centre = std::fabs(indexed(x, crest));
+    const float lower =
+        std::min(std::fabs(indexed(x, crest - 1)), std::fabs(indexed(x, crest + 1)));
+    return centre + std::max(0.0f, centre - lower) / 8.0f + error * 1.25f;
+}
+
+template <int HalfTaps, int Phases>
 float windowed_sinc_peak<HalfTaps, Phases>::interval_peak(const float* x, int* crest) const {
     // y[0]: the point before x[0]; y[1 + p]: point p; y[1 + phases]: x[1]; then the point
     // after it, so that crests at both ends of the interval are read.
@@ -93,11 +102,16 @@ float windowed_sinc_peak<HalfTaps, Phases>::interval_peak(const float* x, int* c
     y[Phases + 1] = x[1];
     y[Phases + 2] = point(x + 1, 1);
     for (float& v : y) v = std::fabs(v);
+    // A crest at x[1] belongs to the next interval, where it is point 0, so that each crest
+    // is handed to around() once.
     float peak = 0.0f;
-    int at = 1;
+    float owned = 0.0f;
+    int at = 0;
     for (int i = 1; i <= Phases + 1; ++i) {
         const float m = true_peak_crest(y[i - 1], y[i], y[i + 1]);
-        if (m > peak) peak = m, at = i;
+        peak = std::max(peak, m);
+        const bool is_crest = y[i] >= y[i - 1] && y[i] >= y[i + 1];
+        if (is_crest && i <= Phases && m > owned) owned = m, at = i;
     }
     if (crest != nullptr) *crest = at;
     return peak;

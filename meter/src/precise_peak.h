@@ -11,6 +11,7 @@
 //   intervals the fast scan finds near the peak, the few worth the precise stage.
 #pragma once
 
+#include <cstddef>
 #include <vector>
 
 template <int HalfTaps, int Phases>
@@ -23,13 +24,26 @@ public:
 
     // The largest magnitude of the reconstruction from sample x[0] up to and including x[1].
     // Reads x[-HalfTaps] to x[HalfTaps + 1]; points that come out NaN are passed over.
-    // `crest`, when given, receives where it was found, for around().
+    // `crest`, when given, receives the largest crest that belongs to this interval, for
+    // around(), or 0 when none does: the interval's largest reading then lies on a slope
+    // climbing into a neighbour, which holds the crest itself.
     float interval_peak(const float* x, int* crest = nullptr) const;
 
     // The crest read from this filter's three points at and beside where another filter's
     // interval_peak found one in the same interval: for filters too long to evaluate at every
     // point.
     float around(const float* x, int crest) const;
+
+    // The most that around() of a filter whose every point lies within `error` of this one's
+    // can read at that crest: the parabola's crest stands at most an eighth of its drop to
+    // the lower neighbour above the point.
+    float most_around(const float* x, int crest, float error) const;
+
+    // The weights of x[1 - HalfTaps] to x[HalfTaps] for the point phase / Phases of a sample
+    // after x[0].
+    const float* weights(int phase) const {
+        return &columns_[static_cast<size_t>(phase * 2 * HalfTaps)];
+    }
 
 private:
     float point(const float* x, int phase) const;

@@ -58,6 +58,11 @@ const long_peak& shared_long_stage() {
     return stage;
 }
 
+const precise_error_bound& shared_error_bound() {
+    static const precise_error_bound bound(precise_peak(precise_kaiser_beta), shared_long_stage());
+    return bound;
+}
+
 }  // namespace
 
 std::vector<float> true_peak_meter::fast_coefficients() {
@@ -73,7 +78,9 @@ true_peak_meter::true_peak_meter(int channels)
       margin_(static_cast<float>(std::pow(10.0, fast_scan_margin_db / 20.0))),
       medium_margin_(static_cast<float>(std::pow(10.0, medium_margin_db / 20.0))),
       precise_margin_(static_cast<float>(std::pow(10.0, precise_margin_db / 20.0))),
+      settled_gain_(static_cast<float>(std::pow(10.0, settled_db / 20.0))),
       long_(shared_long_stage()),
+      error_bound_(shared_error_bound()),
       scan_(best_true_peak_scan()) {
     for (int p = 0; p < true_peak_phases; ++p) {
         float gain = 0.0f;
@@ -86,10 +93,21 @@ true_peak_meter::true_peak_meter(int channels)
     largest_gain_ *= 1.125f * 1.0001f;
 }
 
+float true_peak_meter::settle(const float* lane, int64_t n, std::optional<levels_t>& levels,
+                              int64_t j, int crest, float reading) const {
+    // The lane's block levels are measured once per scan, and only when a crest needs them.
+    if (!levels) levels.emplace(lane, history + n);
+    const float error = error_bound_.at(*levels, j);
+    const float most = precise_.most_around(lane + j, crest, error);
+    if (most <= reading * settled_gain_) return most;
+    return long_.around(lane + j, crest);
+}
+
 float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
     // Interval j runs from lane[j] to lane[j + 1]; the fast scan reads it as its sample
     // j + true_peak_delay.
     const int64_t first = history - lag;
+    std::optional<levels_t> levels;
     for (int64_t s = 0; s < n; s += stretch_frames) {
         const int64_t m = std::min(stretch_frames, n - s);
         const float* x = lane + first + s;
@@ -114,8 +132,9 @@ float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
                       medium_.interval_peak(x + j) * medium_margin_ > peak))
                     continue;
                 int crest = 0;
-                if (precise_.interval_peak(x + j, &crest) * precise_margin_ > peak)
-                    peak = std::max(peak, long_.around(x + j, crest));
+                const float reading = precise_.interval_peak(x + j, &crest);
+                if (reading * precise_margin_ > peak && crest > 0)
+                    peak = std::max(peak, settle(lane, n, levels, first + s + j, crest, reading));
             }
         }
     }

@@ -18,8 +18,10 @@
 
 #include <cstddef>
 #include <cstdint>
+#include <optional>
 #include <vector>
 
+#include "precise_error_bound.h"
 #include "precise_peak.h"
 #include "true_peak_scan.h"
 
@@ -36,6 +38,10 @@ constexpr double medium_margin_db = 0.6;
 // The precise stage's largest error measured against the long one near a peak, on noise
 // (0.16 dB), with room to spare.
 constexpr double precise_margin_db = 0.25;
+// Where the bound on the long stage's difference (precise_error_bound.h) puts its reading of a
+// crest within this of the precise stage's, that ceiling stands for it: the meter then reads
+// at most this much higher than the long stage would have.
+constexpr double settled_db = 0.01;
 
 class true_peak_meter {
 public:
@@ -52,8 +58,11 @@ public:
     static std::vector<float> fast_coefficients();
 
 private:
-    // The long stage reads this many samples either side of the interval it reads...
-    static constexpr int64_t lag = long_peak::half_taps + 1;
+    using levels_t = precise_error_bound::lane_levels;
+
+    // The long stage and the bound on its difference from the precise stage read this many
+    // samples either side of the interval they read...
+    static constexpr int64_t lag = precise_error_bound::reach;
     // ...and before that, the history it needs for the first interval of a chunk.
     static constexpr int64_t history = 2 * lag;
     static constexpr int64_t chunk_frames = 8192;
@@ -66,6 +75,11 @@ private:
     // Measures the intervals from each of `n` samples `lag` places before the end of the
     // lane's history to the sample after; answers the larger of them and `peak`.
     float scan(const float* lane, int64_t n, float peak) const;
+    // The long stage's reading of the precise stage's crest in interval j of a lane of
+    // history + n samples, or a ceiling on it when the bound puts that within settled_db of
+    // the precise stage's `reading`.
+    float settle(const float* lane, int64_t n, std::optional<levels_t>& levels, int64_t j,
+                 int crest, float reading) const;
 
     int channels_;
     std::vector<float> coefficients_;
@@ -79,6 +93,8 @@ private:
     float margin_;               // fast_scan_margin_db, as a gain
     float medium_margin_;        // medium_margin_db, as a gain
     float precise_margin_;       // precise_margin_db, as a gain
+    float settled_gain_;         // settled_db, as a gain
     const long_peak& long_;      // shared by every meter: its table is large
+    const precise_error_bound& error_bound_;  // shared: computed from long_'s table
     true_peak_scan_fn scan_;
 };

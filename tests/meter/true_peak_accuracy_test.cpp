@@ -10,6 +10,7 @@
 #include <string>
 #include <vector>
 
+#include "precise_error_bound.h"
 #include "precise_peak.h"
 #include "true_peak_meter.h"
 #include "true_peak_reference.h"
@@ -126,6 +127,7 @@ const std::vector<signal_case>& signal_cases() {
         {"sine at 0.49 fs", [](int r) { return sine(r, 0.49, 0.0); }, true},
         {"sine at 0.46 fs with DC", [](int r) { return sine(r, 0.46, 0.3); }},
         {"sine at 0.3 fs with DC", [](int r) { return sine(r, 0.3, -0.2); }},
+        {"sine at 0.02 fs", [](int r) { return sine(r, 0.02, 0.0); }},
         {"programme", programme},
         {"limited programme", limited},
     };
@@ -186,11 +188,12 @@ TEST(TruePeakAccuracy, ThePreciseStageReadsSinesToJustBelowHalfTheRateAtAnyPhase
 // Where the precise stage reads an interval within 1 dB of the signal's peak, the fast scan and
 // the medium stage read it no more than their margins lower, and the precise stage reads no
 // more than its margin below the long one; the interval holding the peak is then never passed
-// over.
+// over. And the ceiling that settles a crest without the long stage is never below it.
 TEST(TruePeakAccuracy, TheEarlierStagesStayWithinTheirMarginsOfTheLaterOnes) {
     const precise_peak precise(precise_kaiser_beta);
     const medium_peak medium(medium_kaiser_beta);
     const long_peak long_stage(precise_kaiser_beta);
+    const precise_error_bound bound(precise, long_stage);
     std::vector<float> coefficients = true_peak_meter::fast_coefficients();
     const int lead = long_peak::half_taps + true_peak_taps;
     for (int rate : {44100, 96000}) {
@@ -200,6 +203,7 @@ TEST(TruePeakAccuracy, TheEarlierStagesStayWithinTheirMarginsOfTheLaterOnes) {
             const std::vector<float> body = as_float(c.make(rate));
             x.insert(x.end(), body.begin(), body.end());
             x.resize(x.size() + static_cast<size_t>(lead), 0.0f);
+            const precise_error_bound::lane_levels levels(x.data(), static_cast<int64_t>(x.size()));
             std::vector<float> exact(x.size(), 0.0f);
             std::vector<int> crests(x.size(), 0);
             float top = 0.0f;
@@ -215,8 +219,12 @@ TEST(TruePeakAccuracy, TheEarlierStagesStayWithinTheirMarginsOfTheLaterOnes) {
                 worst = std::max(worst, db(exact[j]) - db(fast));
                 worst_medium =
                     std::max(worst_medium, db(exact[j]) - db(medium.interval_peak(&x[j])));
-                worst_precise =
-                    std::max(worst_precise, db(long_stage.around(&x[j], crests[j])) - db(exact[j]));
+                if (crests[j] == 0) continue;
+                const float long_reading = long_stage.around(&x[j], crests[j]);
+                worst_precise = std::max(worst_precise, db(long_reading) - db(exact[j]));
+                const float error = bound.at(levels, static_cast<int64_t>(j));
+                EXPECT_GE(precise.most_around(&x[j], crests[j], error), long_reading)
+                    << c.name << " at " << rate << " Hz, interval " << j;
             }
             EXPECT_LT(worst, fast_scan_margin_db) << c.name << " at " << rate << " Hz";
             EXPECT_LT(worst_medium, medium_margin_db) << c.name << " at " << rate << " Hz";
