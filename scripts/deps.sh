@@ -37,6 +37,6 @@ SANITIZER_PACKAGES=(clang-14 libclang-rt-14-dev llvm-14)
 # The formatting check of the test run: the clang-format that Debian 12 ships.
 FORMAT_PACKAGES=(clang-format-14)
 
-# The render benchmark: sox to generate its programme and to compare with, GNU time for the
-# peak resident memory, bc for the arithmetic.
-BENCH_PACKAGES=(sox time bc)
+# The render benchmark: sox to generate its programme and to compare with, ffmpeg to compare
+# with, GNU time for the peak resident memory, bc for the arithmetic.
+BENCH_PACKAGES=(sox ffmpeg time bc)

@@ -9,15 +9,6 @@
 
 namespace {
 
-// The crest of the parabola through three neighbouring magnitudes, where the middle one stands
-// above the others; otherwise the middle one. Every version does exactly these operations.
-float crest(float left, float centre, float right) {
-    const float spread = (centre - left) + (centre - right);
-    const float slope = right - left;
-    if (!(centre >= left && centre >= right && spread > 0.0f)) return centre;
-    return centre + (slope * slope) / (spread * 8.0f);
-}
-
 void magnitudes(const float* x, const float* coefficients, float* out) {
     for (int p = 0; p < true_peak_phases; ++p) {
         float y = 0.0f;
@@ -40,7 +31,7 @@ float true_peak_scan_portable(const float* x, int64_t frames, const float* coeff
             const float left = p == 0 ? before[true_peak_phases - 1] : now[p - 1];
             const float right =
                 p == true_peak_phases - 1 ? std::fabs(x[i + 1 - true_peak_delay]) : now[p + 1];
-            const float m = crest(left, now[p], right);
+            const float m = true_peak_crest(left, now[p], right);
             if (m > peak) peak = m;
         }
         std::copy(now, now + true_peak_phases, before);

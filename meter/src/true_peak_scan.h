@@ -12,6 +12,15 @@ constexpr int true_peak_phases = 8;
 constexpr int true_peak_taps = 16;
 constexpr int true_peak_delay = true_peak_taps / 2;
 
+// The crest of the parabola through three neighbouring magnitudes, where the middle one stands
+// above the others; otherwise the middle one. Every version does exactly these operations.
+inline float true_peak_crest(float left, float centre, float right) {
+    const float spread = (centre - left) + (centre - right);
+    const float slope = right - left;
+    if (!(centre >= left && centre >= right && spread > 0.0f)) return centre;
+    return centre + (slope * slope) / (spread * 8.0f);
+}
+
 // `x` holds `frames` samples and, before them, the true_peak_taps samples that came earlier.
 // Interpolated point p of sample i lies p / true_peak_phases of a sample after x[i - delay];
 // point 0 is that sample itself. `coefficients` holds true_peak_taps rows of true_peak_phases

@@ -30,6 +30,10 @@ constexpr double infinity = std::numeric_limits<double>::infinity();
 // What a re-render takes off beyond the measured excess, so that rounding after the gain
 // change cannot leave the file a hair over again.
 constexpr double retry_margin_db = 0.01;
+// The written file is held this far under --true-peak by the tool's meter. Meters that
+// interpolate at four points per sample overshoot the ideal reconstruction on limited
+// programme by up to about a tenth of a dB; the meter's own figure covers 0.07 dB of that.
+constexpr double other_meters_margin_db = 0.05;
 constexpr int most_renders = 5;
 // A written file within this of the loudness target is taken; the promise is 0.1 LU.
 constexpr double loudness_aim_lu = 0.05;
@@ -209,7 +213,7 @@ private:
     bool counted_nonfinite_ = false;
     // Corrections after a written file missed a target (rounding, dither, a lossy codec's
     // overshoot or its filtering): taken off the true-peak target, added to the loudness.
-    double peak_margin_db_ = 0.0;
+    double peak_margin_db_ = other_meters_margin_db;
     double loudness_shift_lu_ = 0.0;
     // Measuring passes depend on Threshold only, so a second search reuses them.
     std::map<double, pass_levels> measured_;
@@ -374,7 +378,7 @@ void file_job::settle_controls() {
             [this](double threshold_db) { return measure_at(threshold_db); });
         set_threshold(nullptr, plan.threshold_db);
         fx_.set_db("--loudness", "Ceiling", plan.ceiling_db);
-    } else if (peak_margin_db_ > 0.0) {
+    } else if (o_.true_peak_dbtp && peak_margin_db_ > 0.0) {
         const auto cr = fx_.mapper().range(fx_.mapper().find("Ceiling"));
         const double c = ceiling_asked_ - peak_margin_db_;
         if (cr && c < cr->lowest) {
@@ -419,7 +423,9 @@ void file_job::write_output() {
 // the last attempt still misses.
 bool file_job::written_meets_targets(int attempt) {
     const level_figures& written = report_.figures.output;
-    const double over = o_.true_peak_dbtp ? written.true_peak_dbtp - *o_.true_peak_dbtp : -infinity;
+    const double over = o_.true_peak_dbtp
+                            ? written.true_peak_dbtp + other_meters_margin_db - *o_.true_peak_dbtp
+                            : -infinity;
     const double miss = o_.loudness_lufs ? *o_.loudness_lufs - written.loudness_lufs : 0.0;
     const bool loudness_missed = std::fabs(miss) > loudness_aim_lu;
     if (!(over > 0.0) && !loudness_missed) return true;

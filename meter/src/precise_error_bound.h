@@ -1,0 +1,50 @@
+// How far the long stage can read from the precise one around an interval, bounded from the
+// samples there, so that a crest the bound settles needs no long-stage evaluation. A steady
+// tone well below half the rate has every crest at one height, each within any margin of the
+// largest; without the bound the long stage, at 8192 taps, would evaluate every one of them.
+//
+// The two stages differ by a filter g (long minus precise) that passes almost nothing but the
+// band next to half the rate, which the precise stage leaves out. Split the samples x by an
+// eighth-order difference e, whose gain is sin^8 of the frequency in half-cycles per sample
+// (nearly 1 in that band, 1e-5 at a tenth of the rate):
+//     |g x| <= |g (1 - e)|_1 max |x| + |g|_1 max |e x|
+// over the samples g reaches. The first norm is tiny (2.3e-4 for the stages as built), and
+// the second term vanishes for signals with nothing near half the rate. Noise, clipping and
+// tones near half the rate get a bound too wide to settle anything, and the long stage.
+#pragma once
+
+#include <cstdint>
+#include <vector>
+
+#include "precise_peak.h"
+
+class precise_error_bound {
+public:
+    // Computes the two norms from the stages' own weights, at the worst phase.
+    precise_error_bound(const precise_peak& precise, const long_peak& long_stage);
+
+    // The bound reads this many samples either side of an interval.
+    static constexpr int64_t reach = long_peak::half_taps + 1 + 4;
+
+    // The largest of each part in every block of `length` samples of `lane`, for at().
+    class lane_levels {
+    public:
+        lane_levels(const float* lane, int64_t length);
+
+    private:
+        friend class precise_error_bound;
+        std::vector<float> level_;  // per block: the largest |x|
+        std::vector<float> band_;   // per block: the largest |e x|
+    };
+
+    // The most the long stage can differ from the precise stage at any point that they
+    // read for the interval from lane[j] to lane[j + 1], whose reach lies within the lane.
+    float at(const lane_levels& levels, int64_t j) const;
+
+    float pass_norm() const { return pass_norm_; }
+    float band_norm() const { return band_norm_; }
+
+private:
+    float pass_norm_ = 0.0f;  // |g (1 - e)|_1, with room for the sums' rounding
+    float band_norm_ = 0.0f;  // |g|_1
+};
