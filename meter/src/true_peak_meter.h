@@ -7,8 +7,10 @@
 //   stage (clipped programme; noise bursts 0.55 dB, tones near 0.46 times the rate 0.4 dB);
 // - the medium stage (precise_peak.h), up to 0.45 dB below the precise stage;
 // - the precise stage, up to 0.17 dB below the long one (on noise);
-// - the long stage, at three points around the precise stage's crest.
-// The answer is the largest long-stage reading, raised by reading_raised_db. Against the ideal
+// - the long stage, at three points around the precise stage's crest, unless a bound on its
+//   difference from the precise stage (precise_error_bound.h) already settles the crest.
+// The answer is the largest long-stage reading, or settled ceiling, raised by
+// reading_raised_db. Against the ideal
 // reconstruction (tests/meter) it reads tones to 0.49 times the rate with and without DC,
 // square and saw waves, noise, noise bursts, programme and clipped programme from 0.048 to
 // 0.080 dB high.
