@@ -6,8 +6,8 @@
 namespace {
 
 constexpr int64_t block_frames = 64;
-// e: the eighth difference, centred, divided by 2^8 so that its gain is sin^8 of the
-// frequency in half-cycles per sample.
+// e: the eighth difference, centred, divided by 2^8 so that its gain at f cycles per sample
+// is sin^8(pi f).
 constexpr int band_half = 4;
 constexpr double band_taps[2 * band_half + 1] = {1, -8, 28, -56, 70, -56, 28, -8, 1};
 

@@ -5,8 +5,8 @@
 //
 // The two stages differ by a filter g (long minus precise) that passes almost nothing but the
 // band next to half the rate, which the precise stage leaves out. Split the samples x by an
-// eighth-order difference e, whose gain is sin^8 of the frequency in half-cycles per sample
-// (nearly 1 in that band, 1e-5 at a tenth of the rate):
+// eighth-order difference e, whose gain at f cycles per sample is sin^8(pi f) (nearly 1 in
+// that band, 8e-5 at a tenth of the rate):
 //     |g x| <= |g (1 - e)|_1 max |x| + |g|_1 max |e x|
 // over the samples g reaches. The first norm is tiny (2.3e-4 for the stages as built), and
 // the second term vanishes for signals with nothing near half the rate. Noise, clipping and
