@@ -80,10 +80,16 @@ float windowed_sinc_peak<HalfTaps, Phases>::around(const float* x, int crest) co
 template <int HalfTaps, int Phases>
 float windowed_sinc_peak<HalfTaps, Phases>::most_around(const float* x, int crest,
                                                         float error) const {
+    // The other filter's centre is at most `error` higher, and its parabola's rise above the
+    // centre, (a - b)^2 / (8 (a + b)) for drops a and b to the neighbours, is at most an
+    // eighth of the larger drop; it also changes by at most 3/8 of any change in a or b,
+    // each of which moves by at most twice `error`. Either bounds the crest; the first is the
+    // closer on gentle crests, the second on steep ones.
+    const float left = std::fabs(indexed(x, crest - 1));
     const float centre = std::fabs(indexed(x, crest));
-    const float lower =
-        std::min(std::fabs(indexed(x, crest - 1)), std::fabs(indexed(x, crest + 1)));
-    return centre + std::max(0.0f, centre - lower) / 8.0f + error * 1.25f;
+    const float right = std::fabs(indexed(x, crest + 1));
+    const float by_drop = centre + std::max(0.0f, centre - std::min(left, right)) / 8.0f;
+    return std::min(by_drop + error * 1.25f, true_peak_crest(left, centre, right) + error * 2.5f);
 }
 
 template <int HalfTaps, int Phases>

@@ -35,8 +35,7 @@ public:
     float around(const float* x, int crest) const;
 
     // The most that around() of a filter whose every point lies within `error` of this one's
-    // can read at that crest: the parabola's crest stands at most an eighth of its drop to
-    // the lower neighbour above the point.
+    // can read at that crest, which must be one of this filter's.
     float most_around(const float* x, int crest, float error) const;
 
     // The weights of x[1 - HalfTaps] to x[HalfTaps] for the point phase / Phases of a sample

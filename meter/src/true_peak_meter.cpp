@@ -58,9 +58,15 @@ const long_peak& shared_long_stage() {
     return stage;
 }
 
-const precise_error_bound& shared_error_bound() {
-    static const precise_error_bound bound(precise_peak(precise_kaiser_beta), shared_long_stage());
-    return bound;
+const precise_error_bound& shared_bound(precise_error_bound::split e) {
+    static const precise_error_bound smooth(precise_peak(precise_kaiser_beta), shared_long_stage(),
+                                            precise_error_bound::split::eighth_difference);
+    if (e == precise_error_bound::split::eighth_difference) return smooth;
+    // Built on first need: its norms take a few tens of milliseconds, and programme rarely
+    // asks for it.
+    static const precise_error_bound steep(precise_peak(precise_kaiser_beta), shared_long_stage(),
+                                           precise_error_bound::split::steep_high_pass);
+    return steep;
 }
 
 }  // namespace
@@ -80,7 +86,7 @@ true_peak_meter::true_peak_meter(int channels)
       precise_margin_(static_cast<float>(std::pow(10.0, precise_margin_db / 20.0))),
       settled_gain_(static_cast<float>(std::pow(10.0, settled_db / 20.0))),
       long_(shared_long_stage()),
-      error_bound_(shared_error_bound()),
+      smooth_bound_(shared_bound(precise_error_bound::split::eighth_difference)),
       scan_(best_true_peak_scan()) {
     for (int p = 0; p < true_peak_phases; ++p) {
         float gain = 0.0f;
@@ -93,21 +99,29 @@ true_peak_meter::true_peak_meter(int channels)
     largest_gain_ *= 1.125f * 1.0001f;
 }
 
-float true_peak_meter::settle(const float* lane, int64_t n, std::optional<levels_t>& levels,
-                              int64_t j, int crest, float reading) const {
-    // The lane's block levels are measured once per scan, and only when a crest needs them.
-    if (!levels) levels.emplace(lane, history + n);
-    const float error = error_bound_.at(*levels, j);
-    const float most = precise_.most_around(lane + j, crest, error);
+float true_peak_meter::settle(const float* lane, int64_t n, settling& lane_state, int64_t j,
+                              int crest, float reading) const {
+    const float* x = lane + j;
+    if (!lane_state.smooth) lane_state.smooth.emplace(smooth_bound_, lane, history + n);
+    float most = precise_.most_around(x, crest, smooth_bound_.at(*lane_state.smooth, j));
     if (most <= reading * settled_gain_) return most;
-    return long_.around(lane + j, crest);
+    // A lane that keeps the long stage running is most likely a tone too near half the rate
+    // for the eighth difference: the steep bound costs less than a few more long readings.
+    if (++lane_state.long_runs > steep_after) {
+        const precise_error_bound& steep =
+            shared_bound(precise_error_bound::split::steep_high_pass);
+        if (!lane_state.steep) lane_state.steep.emplace(steep, lane, history + n);
+        most = precise_.most_around(x, crest, steep.at(*lane_state.steep, j));
+        if (most <= reading * settled_gain_) return most;
+    }
+    return long_.around(x, crest);
 }
 
 float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
     // Interval j runs from lane[j] to lane[j + 1]; the fast scan reads it as its sample
     // j + true_peak_delay.
     const int64_t first = history - lag;
-    std::optional<levels_t> levels;
+    settling lane_state;
     for (int64_t s = 0; s < n; s += stretch_frames) {
         const int64_t m = std::min(stretch_frames, n - s);
         const float* x = lane + first + s;
@@ -134,7 +148,8 @@ float true_peak_meter::scan(const float* lane, int64_t n, float peak) const {
                 int crest = 0;
                 const float reading = precise_.interval_peak(x + j, &crest);
                 if (reading * precise_margin_ > peak && crest > 0)
-                    peak = std::max(peak, settle(lane, n, levels, first + s + j, crest, reading));
+                    peak =
+                        std::max(peak, settle(lane, n, lane_state, first + s + j, crest, reading));
             }
         }
     }

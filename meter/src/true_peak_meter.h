@@ -60,7 +60,14 @@ public:
     static std::vector<float> fast_coefficients();
 
 private:
-    using levels_t = precise_error_bound::lane_levels;
+    // What settle() learns of one lane in one scan, measured only when a crest needs it.
+    struct settling {
+        std::optional<precise_error_bound::lane_levels> smooth;
+        std::optional<precise_error_bound::lane_levels> steep;
+        int long_runs = 0;  // long-stage evaluations the smooth bound could not spare
+    };
+    // After this many, the steep bound's levels are worth measuring for the rest of the lane.
+    static constexpr int steep_after = 16;
 
     // The long stage and the bound on its difference from the precise stage read this many
     // samples either side of the interval they read...
@@ -80,8 +87,8 @@ private:
     // The long stage's reading of the precise stage's crest in interval j of a lane of
     // history + n samples, or a ceiling on it when the bound puts that within settled_db of
     // the precise stage's `reading`.
-    float settle(const float* lane, int64_t n, std::optional<levels_t>& levels, int64_t j,
-                 int crest, float reading) const;
+    float settle(const float* lane, int64_t n, settling& lane_state, int64_t j, int crest,
+                 float reading) const;
 
     int channels_;
     std::vector<float> coefficients_;
@@ -97,6 +104,6 @@ private:
     float precise_margin_;       // precise_margin_db, as a gain
     float settled_gain_;         // settled_db, as a gain
     const long_peak& long_;      // shared by every meter: its table is large
-    const precise_error_bound& error_bound_;  // shared: computed from long_'s table
+    const precise_error_bound& smooth_bound_;  // shared: computed from long_'s table
     true_peak_scan_fn scan_;
 };
