@@ -67,7 +67,7 @@ private:
         int long_runs = 0;  // long-stage evaluations the smooth bound could not spare
     };
     // After this many, the steep bound's levels are worth measuring for the rest of the lane.
-    static constexpr int steep_after = 16;
+    static constexpr int steep_after = 64;
 
     // The long stage and the bound on its difference from the precise stage read this many
     // samples either side of the interval they read...
